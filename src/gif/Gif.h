@@ -1,0 +1,240 @@
+// TGif: one GIF stream in memory (signature, logical screen, images with their
+// colour indices and extensions, colour tables), built from a bitmap, written
+// as GIF87a/GIF89a and read back.
+//
+// Files: Gif.cpp (model, access, transparency, progress), GifIndex.cpp
+// (bitmap to indexed image), GifBitmap.cpp (bitmap rebuild), LzwEncode.cpp,
+// GifWrite.cpp, LzwDecode.cpp, GifRead.cpp.
+#pragma once
+
+#include "gif/GifType.h"
+#include "raster/Bitmap.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+struct TGifScreenDescriptor {
+  int Width = 0;
+  int Height = 0;
+  bool HasGlobalColorTable = false;
+  int ColorResolution = 0;  // bits per primary colour, 1 to 8
+  bool Sorted = false;
+  int GlobalColorTableSize = 0;  // 2, 4, ... 256
+  int BackgroundIndex = 0;
+  int AspectRatio = 0;  // the stream's byte, kept as read
+  int GlobalColorTable = 0;  // index in FColorTables; -1 when read without one
+};
+
+struct TGifColorTable {
+  int Count = 0;
+  std::array<TColor, 256> Colors{};
+};
+
+struct TGifSubBlock {
+  int Length = 0;  // 1 to 255
+  std::array<std::uint8_t, 256> Bytes{};
+};
+
+// One record for the four extension kinds; Kind (the label) picks the fields used.
+struct TGifExtension {
+  std::uint8_t Kind = 0;
+  int BlockSize = 0;
+  // graphic control (0xF9)
+  int Disposal = 0;
+  bool UserInput = false;
+  bool Transparent = false;
+  int Delay = 0;  // hundredths of a second
+  int TransparentIndex = 0;
+  // plain text (0x01)
+  int GridLeft = 0, GridTop = 0, GridWidth = 0, GridHeight = 0;
+  int CellWidth = 0, CellHeight = 0, ForegroundIndex = 0, BackgroundIndex = 0;
+  // application (0xFF)
+  std::array<std::uint8_t, 8> Identifier{};
+  std::array<std::uint8_t, 3> AuthCode{};
+  // comment, plain text and application sub-blocks
+  std::vector<TGifSubBlock> Data;
+};
+
+struct TGifImageRecord {
+  int Index = 0;
+  int Left = 0, Top = 0, Width = 0, Height = 0;
+  bool HasLocalColorTable = false;
+  bool Interlaced = false;
+  bool Sorted = false;
+  int ColorTableSize = 0;
+  int ColorTableIndex = 0;
+  int CodeSize = 0;  // 0 selects the uncompressed variant
+  // No list and an empty list differ: one image without a list is GIF87a.
+  std::optional<std::vector<TGifExtension>> Extensions;
+  std::vector<std::uint8_t> PixelIndices;  // display order, top row first
+  int PixelCount = 0;
+  std::unique_ptr<TBitmap> Bitmap;  // built on demand
+};
+
+// Working state of one encode or decode.
+struct TGifLzwState {
+  TGifImageRecord* Image = nullptr;
+  TGifColorTable* Table = nullptr;
+  std::array<int, 4096> Prefix{};
+  std::array<int, 4096> Suffix{};
+  std::array<std::uint8_t, 4097> Stack{};  // indexed from 1
+  int StackCount = 0;
+  int ClearCode = 0, EndCode = 0;
+  int MaxRootCode = 0;
+  int CodeWidth = 0;
+  std::uint32_t BitBuffer = 0;
+  int BitCount = 0;
+  int DecodeNextCode = 0, DecodeLimit = 0;
+  bool TableFull = false;
+  int X = 0, Y = 0;
+  int Pass = 0;
+  int FirstFreeCode = 0;
+  int EncodeNextCode = 0;
+  int PixelCounter = 0;
+  int LastPixel = 0;
+  bool PixelPushedBack = false;
+};
+
+struct TGifProgress {
+  int Total = 0;
+  int Percent = 0;
+  int LastPosition = 0;
+  std::string Message;
+};
+
+enum class TProgressStage { psStarting, psRunning, psEnding };
+
+class TGif {
+public:
+  using TProgressEvent =
+      std::function<void(TGif& Sender, TProgressStage Stage, std::uint8_t PercentDone,
+                         bool RedrawNow, const TRect& R, const std::string& Msg)>;
+
+  TGif();
+  ~TGif();
+  TGif(const TGif&) = delete;
+  TGif& operator=(const TGif&) = delete;
+
+  static std::unique_ptr<TGif> CreateFromBitmap(const TBitmap& Bitmap);
+
+  void Clear();
+  void Assign(const TGif* Source);
+  void Assign(const TBitmap* Source);
+  void AddBitmap(const TBitmap* Bitmap);
+  void AddBitmap(const TBitmap& Bitmap) { AddBitmap(&Bitmap); }
+
+  // Streams. SaveToFile never leaves a half-written file behind.
+  void SaveToStream(std::ostream& Stream);
+  void LoadFromStream(std::istream& Stream);
+  std::vector<std::uint8_t> SaveToBytes();
+  void LoadFromBytes(std::span<const std::uint8_t> Bytes);
+  void SaveToFile(const std::string& FileName);
+  void LoadFromFile(const std::string& FileName);
+
+  // The graphic's properties.
+  int Width() const { return FScreen.Width; }
+  int Height() const { return FScreen.Height; }
+  void SetWidth(int Value) { FScreen.Width = Value; }
+  void SetHeight(int Value) { FScreen.Height = Value; }
+  bool Empty() const { return FImages.empty(); }
+  const TPalette* Palette() const;  // the global table's palette, or null
+  bool Transparent() const;
+  void SetTransparent(bool Value);
+
+  // Images, colours and pixels (indexes from 0; error 15 outside).
+  int ImageCount() const { return int(FImages.size()); }
+  int ColorTableCount() const { return int(FColorTables.size()); }
+  TGifImageRecord& GetImage(int Index);
+  TBitmap& GetBitmap(int Index);
+  TGifColorTable& GetColorTable(int Index);
+  int CountColors(int Index);
+  std::uint8_t GetPixelIndex(int Index, int X, int Y);
+  void SetPixelIndex(int Index, int X, int Y, int ColorIndex);
+  TColor GetTransparentColor();
+  void SetTransparentColor(TColor Color);
+
+  TGifExtension* FindGraphicControl(int Index);
+  void EnsureGraphicControls();
+  static int FindColor(TColor Color, const TGifColorTable& Table);
+
+  const std::string& Signature() const { return FSignature; }
+  const TGifScreenDescriptor& Screen() const { return FScreen; }
+  TGifScreenDescriptor& Screen() { return FScreen; }
+
+  TProgressEvent OnProgress;
+  // Called once after each row CountColors reads, so a window can stay responsive.
+  std::function<void()> OnProcessMessages;
+
+private:
+  // progress
+  void StartProgress(int Total, const std::string& Message);
+  void UpdateProgress(int Position);
+  void EndProgress();
+  void FireProgress(TProgressStage Stage);
+
+  // bitmap to indexed image
+  void MakeColorTable(const TBitmap& Bitmap, TGifColorTable& Table,
+                      std::vector<std::uint8_t>& Indices, std::uint32_t Mask, bool& Ok);
+
+  // bitmap rebuild
+  void PrepareBitmap(int Index);
+  void MakeBitmaps();
+
+  // LZW coding, shared by encoder and decoder
+  void LzwBegin(TGifImageRecord* Image);
+  void LzwEnd();
+  void LzwResetTable();
+  int NextPixel();
+  void NextPosition();
+  void PushPixel(std::uint8_t Value);
+  void WriteCode(int Code);
+  void FlushCodes();
+  void LzwEncode(TGifImageRecord& Image);
+  void SimpleEncode(TGifImageRecord& Image);
+
+  // writer
+  void WriteSignature();
+  void WriteScreen();
+  void WriteColorTable(int Index);
+  void WriteExtension(const TGifExtension& Ext);
+  void WriteSubBlocks(const std::vector<TGifSubBlock>& List);
+  void WriteImage(TGifImageRecord& Image);
+  void WriteInteger(int Size, int Value);
+
+  // reader
+  void ReadSignature();
+  void ReadScreen();
+  int ReadColorTable(int Count);
+  void ReadImage();
+  void ReadExtension();
+  void ReadSubBlocks(std::vector<TGifSubBlock>& List);
+  int ReadInteger(int Size);
+  std::uint8_t ReadByte();
+
+  // decoder
+  int ReadCode();
+  void PushString(int& Code);
+  void AddEntry(int PrefixCode, int Pixel);
+  void WidenCode();
+  void FlushPixels();
+  void LzwDecode(TGifImageRecord& Image);
+  void SimpleDecode(TGifImageRecord& Image);
+
+  std::unique_ptr<TMemoryStream> FDataStream;
+  std::unique_ptr<TMemoryStream> FImageStream;
+  std::optional<std::vector<TGifExtension>> FPendingExtensions;
+  std::string FSignature = "------";
+  TGifScreenDescriptor FScreen;
+  std::vector<std::unique_ptr<TGifImageRecord>> FImages;
+  std::vector<std::unique_ptr<TGifColorTable>> FColorTables;
+  std::vector<std::shared_ptr<const TPalette>> FPalettes;
+  std::unique_ptr<TGifLzwState> FLzw;
+  TGifProgress FProgress;
+};

@@ -1,0 +1,82 @@
+// TBitmap: the 24-bit raster that the rasteriser produces, the codec indexes
+// and rebuilds, and the export cuts characters and lines out of.
+//
+// Memory: rows top row first, each pixel blue, green, red, each row padded to a
+// multiple of 4 bytes. Colours are TColor, 0x00BBGGRR (red in the low byte).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+using TColor = std::uint32_t;
+
+constexpr TColor RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
+}
+constexpr std::uint8_t GetRValue(TColor c) { return std::uint8_t(c); }
+constexpr std::uint8_t GetGValue(TColor c) { return std::uint8_t(c >> 8); }
+constexpr std::uint8_t GetBValue(TColor c) { return std::uint8_t(c >> 16); }
+
+// What a read outside the bitmap gives, as a canvas does.
+constexpr TColor clInvalid = 0xFFFFFFFFu;
+
+struct TRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  int Width() const { return Right - Left; }
+  int Height() const { return Bottom - Top; }
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+// A colour table's entries as a palette, carried by the bitmaps built from it.
+struct TPalette {
+  int Count = 0;
+  std::array<TColor, 256> Colors{};
+};
+
+class TBitmap {
+public:
+  // Largest pixel memory one bitmap may take; larger sizes throw
+  // std::length_error before anything is allocated.
+  static constexpr std::size_t MaxBytes = std::size_t(1) << 31;
+
+  TBitmap() = default;
+  TBitmap(int width, int height);  // every pixel black
+
+  // Resizes and clears to black. Negative sizes count as 0.
+  void SetSize(int width, int height);
+
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  bool Empty() const { return FWidth == 0 || FHeight == 0; }
+  // Bytes from one row to the next: 3 * Width rounded up to a multiple of 4.
+  std::size_t Stride() const { return FStride; }
+  static std::size_t StrideFor(int width);
+
+  // Row y (0 = top): Width pixels of blue, green, red.
+  std::uint8_t* ScanLine(int y) { return FPixels.data() + std::size_t(y) * FStride; }
+  const std::uint8_t* ScanLine(int y) const { return FPixels.data() + std::size_t(y) * FStride; }
+  std::uint8_t* Bits() { return FPixels.data(); }
+  const std::uint8_t* Bits() const { return FPixels.data(); }
+
+  // Outside the bitmap: GetPixel gives clInvalid and SetPixel does nothing.
+  TColor GetPixel(int x, int y) const;
+  void SetPixel(int x, int y, TColor color);
+  void Fill(TColor color);
+
+  bool Transparent = false;
+  TColor TransparentColor = 0;
+  std::shared_ptr<const TPalette> Palette;
+
+  friend bool operator==(const TBitmap& a, const TBitmap& b) {
+    return a.FWidth == b.FWidth && a.FHeight == b.FHeight && a.FPixels == b.FPixels;
+  }
+
+private:
+  int FWidth = 0;
+  int FHeight = 0;
+  std::size_t FStride = 0;
+  std::vector<std::uint8_t> FPixels;
+};
