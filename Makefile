@@ -41,7 +41,8 @@ bench: build-release
 
 fuzz: deps
 	@cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_CXX_COMPILER=clang++ -DGLYPTIKA_FUZZ=ON -DGLYPTIKA_TESTS=OFF >/dev/null
+	  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link" \
+	  -DGLYPTIKA_FUZZ=ON -DGLYPTIKA_TESTS=OFF >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS)
 	@scripts/run-fuzz $(FUZZ_DIR) $(SECONDS)
 
