@@ -24,12 +24,12 @@ struct TGifScreenDescriptor {
   int Width = 0;
   int Height = 0;
   bool HasGlobalColorTable = false;
-  int ColorResolution = 0;  // bits per primary colour, 1 to 8
+  int ColorResolution = 0; // bits per primary colour, 1 to 8
   bool Sorted = false;
-  int GlobalColorTableSize = 0;  // 2, 4, ... 256
+  int GlobalColorTableSize = 0; // 2, 4, ... 256
   int BackgroundIndex = 0;
-  int AspectRatio = 0;  // the stream's byte, kept as read
-  int GlobalColorTable = 0;  // index in FColorTables; -1 when read without one
+  int AspectRatio = 0;      // the stream's byte, kept as read
+  int GlobalColorTable = 0; // index in FColorTables; -1 when read without one
 };
 
 struct TGifColorTable {
@@ -38,7 +38,7 @@ struct TGifColorTable {
 };
 
 struct TGifSubBlock {
-  int Length = 0;  // 1 to 255
+  int Length = 0; // 1 to 255
   std::array<std::uint8_t, 256> Bytes{};
 };
 
@@ -50,7 +50,7 @@ struct TGifExtension {
   int Disposal = 0;
   bool UserInput = false;
   bool Transparent = false;
-  int Delay = 0;  // hundredths of a second
+  int Delay = 0; // hundredths of a second
   int TransparentIndex = 0;
   // plain text (0x01)
   int GridLeft = 0, GridTop = 0, GridWidth = 0, GridHeight = 0;
@@ -70,12 +70,12 @@ struct TGifImageRecord {
   bool Sorted = false;
   int ColorTableSize = 0;
   int ColorTableIndex = 0;
-  int CodeSize = 0;  // 0 selects the uncompressed variant
+  int CodeSize = 0; // 0 selects the uncompressed variant
   // No list and an empty list differ: one image without a list is GIF87a.
   std::optional<std::vector<TGifExtension>> Extensions;
-  std::vector<std::uint8_t> PixelIndices;  // display order, top row first
+  std::vector<std::uint8_t> PixelIndices; // display order, top row first
   int PixelCount = 0;
-  std::unique_ptr<TBitmap> Bitmap;  // built on demand
+  std::unique_ptr<TBitmap> Bitmap; // built on demand
 };
 
 // Working state of one encode or decode.
@@ -84,7 +84,7 @@ struct TGifLzwState {
   TGifColorTable* Table = nullptr;
   std::array<int, 4096> Prefix{};
   std::array<int, 4096> Suffix{};
-  std::array<std::uint8_t, 4097> Stack{};  // indexed from 1
+  std::array<std::uint8_t, 4097> Stack{}; // indexed from 1
   int StackCount = 0;
   int ClearCode = 0, EndCode = 0;
   int MaxRootCode = 0;
@@ -144,7 +144,7 @@ public:
   void SetWidth(int Value) { FScreen.Width = Value; }
   void SetHeight(int Value) { FScreen.Height = Value; }
   bool Empty() const { return FImages.empty(); }
-  const TPalette* Palette() const;  // the global table's palette, or null
+  const TPalette* Palette() const; // the global table's palette, or null
   bool Transparent() const;
   void SetTransparent(bool Value);
 
@@ -163,6 +163,9 @@ public:
   TGifExtension* FindGraphicControl(int Index);
   void EnsureGraphicControls();
   static int FindColor(TColor Color, const TGifColorTable& Table);
+  // The transparent index of a colour: exact, then masked by $E0E0E0, then by
+  // $C0E0E0, else 0.
+  static int FindTransparentIndex(TColor Color, const TGifColorTable& Table);
 
   const std::string& Signature() const { return FSignature; }
   const TGifScreenDescriptor& Screen() const { return FScreen; }
@@ -175,7 +178,11 @@ public:
 private:
   // progress
   void StartProgress(int Total, const std::string& Message);
-  void UpdateProgress(int Position);
+  // Inline because the coders call it once per pixel or code.
+  void UpdateProgress(int Position) {
+    if (Position >= FProgress.LastPosition + 100) ReportProgress(Position);
+  }
+  void ReportProgress(int Position);
   void EndProgress();
   void FireProgress(TProgressStage Stage);
 

@@ -31,7 +31,7 @@ constexpr const char* Messages[GifErrorCount] = {
     "Too Many Colors In Bitmap",
     "next message",
 };
-}  // namespace
+} // namespace
 
 EInvalidGraphicOperation::EInvalidGraphicOperation(int code, const std::string& text)
     : std::runtime_error("TGif: " + text), FCode(code) {}
