@@ -201,12 +201,12 @@ private:
   int NextPixel();
   void NextPosition();
   void PushPixel(std::uint8_t Value);
-  void WriteCode(int Code);
-  void FlushCodes();
+  std::span<const std::uint8_t> PixelsInWalkOrder(std::vector<std::uint8_t>& Scratch);
   void LzwEncode(TGifImageRecord& Image);
   void SimpleEncode(TGifImageRecord& Image);
 
   // writer
+  void BuildStream();
   void WriteSignature();
   void WriteScreen();
   void WriteColorTable(int Index);

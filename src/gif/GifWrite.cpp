@@ -1,0 +1,214 @@
+// The GIF stream writer: the whole stream is built in memory, then copied out.
+#include "gif/Gif.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// Bits 2 to 0 of a flags byte: the table holds 2^(code + 1) entries.
+int SizeCode(int Count) {
+  int code = 0;
+  while (code < 7 && Count > (2 << code))
+    ++code;
+  return code;
+}
+
+// A field the stream holds in 16 bits; anything else would be written truncated.
+void Check16(int Value) {
+  if (Value < 0 || Value > 0xFFFF) GifError(15);
+}
+
+} // namespace
+
+void TGif::BuildStream() {
+  GifLastError = 0;
+  GifLastErrorText.clear();
+  FDataStream = std::make_unique<TMemoryStream>();
+  FImageStream = std::make_unique<TMemoryStream>();
+  FPendingExtensions.reset();
+  WriteSignature();
+  WriteScreen();
+  for (const auto& image : FImages) {
+    if (image->Extensions)
+      for (const TGifExtension& ext : *image->Extensions) {
+        FDataStream->WriteByte(gifblock::ExtensionIntroducer);
+        WriteExtension(ext);
+      }
+    FDataStream->WriteByte(gifblock::ImageSeparator);
+    WriteImage(*image);
+  }
+  FDataStream->WriteByte(gifblock::Trailer);
+}
+
+void TGif::SaveToStream(std::ostream& Stream) {
+  BuildStream();
+  const std::vector<std::uint8_t>& data = FDataStream->Data;
+  Stream.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+  if (!Stream) throw std::ios_base::failure("TGif: cannot write the GIF stream");
+  FDataStream.reset();
+  FImageStream.reset();
+}
+
+std::vector<std::uint8_t> TGif::SaveToBytes() {
+  BuildStream();
+  std::vector<std::uint8_t> data = std::move(FDataStream->Data);
+  FDataStream.reset();
+  FImageStream.reset();
+  return data;
+}
+
+// Written beside the target and renamed over it only once complete, so a
+// failure never leaves an empty or truncated file where a good one was.
+void TGif::SaveToFile(const std::string& FileName) {
+  namespace fs = std::filesystem;
+  const std::vector<std::uint8_t> data = SaveToBytes();
+  static std::atomic<unsigned> counter{0};
+  const fs::path target(FileName);
+  const fs::path temp =
+      target.string() + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  try {
+    {
+      std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+      if (!file)
+        throw std::system_error(errno, std::generic_category(), "cannot create " + temp.string());
+      file.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+      file.flush();
+      if (!file)
+        throw std::system_error(errno, std::generic_category(), "cannot write " + temp.string());
+      file.close();
+      if (file.fail())
+        throw std::system_error(errno, std::generic_category(), "cannot write " + temp.string());
+    }
+    std::error_code ec;
+    const fs::file_status old = fs::status(target, ec);
+    if (!ec && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
+    fs::rename(temp, target);
+  } catch (...) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    throw;
+  }
+}
+
+void TGif::WriteSignature() {
+  const bool plain = FImages.size() == 1 && !FImages.front()->Extensions;
+  FSignature = plain ? "GIF87a" : "GIF89a";
+  FDataStream->Write(reinterpret_cast<const std::uint8_t*>(FSignature.data()), 6);
+}
+
+void TGif::WriteScreen() {
+  Check16(FScreen.Width);
+  Check16(FScreen.Height);
+  WriteInteger(2, FScreen.Width);
+  WriteInteger(2, FScreen.Height);
+  const int flags = (FScreen.HasGlobalColorTable ? 0x80 : 0)     // global table
+                    | (((FScreen.ColorResolution - 1) & 7) << 4) // colour resolution
+                    | (FScreen.Sorted ? 0x08 : 0)                // sort flag
+                    | SizeCode(FScreen.GlobalColorTableSize);    // table size
+  WriteInteger(1, flags);
+  WriteInteger(1, FScreen.BackgroundIndex);
+  WriteInteger(1, FScreen.AspectRatio);
+  if (FScreen.HasGlobalColorTable) WriteColorTable(FScreen.GlobalColorTable);
+}
+
+void TGif::WriteColorTable(int Index) {
+  const TGifColorTable& table = GetColorTable(Index);
+  const int entries = 2 << SizeCode(table.Count);
+  for (int i = 0; i < entries; ++i) {
+    const TColor c = table.Colors[std::size_t(i)];
+    const std::uint8_t rgb[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
+    FDataStream->Write(rgb, 3);
+  }
+}
+
+void TGif::WriteExtension(const TGifExtension& Ext) {
+  WriteInteger(1, Ext.Kind);
+  switch (Ext.Kind) {
+  case gifblock::GraphicControlLabel:
+    WriteInteger(1, Ext.BlockSize);
+    WriteInteger(1, ((Ext.Disposal & 7) << 2)            // disposal method
+                        | (Ext.UserInput ? 0x02 : 0)     // user input flag
+                        | (Ext.Transparent ? 0x01 : 0)); // transparent colour flag
+    WriteInteger(2, Ext.Delay);
+    WriteInteger(1, Ext.TransparentIndex);
+    FDataStream->WriteByte(0);
+    break;
+  case gifblock::CommentLabel:
+    WriteSubBlocks(Ext.Data);
+    break;
+  case gifblock::PlainTextLabel:
+    WriteInteger(1, Ext.BlockSize);
+    for (int v : {Ext.GridLeft, Ext.GridTop, Ext.GridWidth, Ext.GridHeight})
+      WriteInteger(2, v);
+    for (int v : {Ext.CellWidth, Ext.CellHeight, Ext.ForegroundIndex, Ext.BackgroundIndex})
+      WriteInteger(1, v);
+    WriteSubBlocks(Ext.Data);
+    break;
+  case gifblock::ApplicationLabel:
+    WriteInteger(1, Ext.BlockSize);
+    FDataStream->Write(Ext.Identifier.data(), Ext.Identifier.size());
+    FDataStream->Write(Ext.AuthCode.data(), Ext.AuthCode.size());
+    WriteSubBlocks(Ext.Data);
+    break;
+  default: {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%04X", unsigned(Ext.Kind));
+    GifErrorText(std::string("unknown extension: ") + hex);
+  }
+  }
+}
+
+void TGif::WriteSubBlocks(const std::vector<TGifSubBlock>& List) {
+  for (const TGifSubBlock& block : List) {
+    const std::uint8_t length = std::uint8_t(block.Length);
+    // An empty sub-block would end the sequence early.
+    if (length == 0) continue;
+    FDataStream->WriteByte(length);
+    FDataStream->Write(block.Bytes.data(), length);
+  }
+  FDataStream->WriteByte(0);
+}
+
+void TGif::WriteImage(TGifImageRecord& Image) {
+  FImageStream->Clear();
+  for (int v : {Image.Left, Image.Top, Image.Width, Image.Height}) {
+    Check16(v);
+    WriteInteger(2, v);
+  }
+  WriteInteger(1, (Image.HasLocalColorTable ? 0x80 : 0)  // local table
+                      | (Image.Interlaced ? 0x40 : 0)    // interlace
+                      | (Image.Sorted ? 0x20 : 0)        // sort flag
+                      | SizeCode(Image.ColorTableSize)); // table size
+  if (Image.HasLocalColorTable) WriteColorTable(Image.ColorTableIndex);
+  WriteInteger(1, Image.CodeSize);
+  if (Image.CodeSize != 0)
+    LzwEncode(Image);
+  else
+    SimpleEncode(Image);
+  const std::vector<std::uint8_t>& data = FImageStream->Data;
+  for (std::size_t at = 0; at < data.size();) {
+    const std::size_t piece = std::min<std::size_t>(data.size() - at, 255);
+    FDataStream->WriteByte(std::uint8_t(piece));
+    FDataStream->Write(data.data() + at, piece);
+    at += piece;
+  }
+  FDataStream->WriteByte(0);
+}
+
+void TGif::WriteInteger(int Size, int Value) {
+  if (Size == 1) {
+    FDataStream->WriteByte(std::uint8_t(Value));
+  } else if (Size == 2) {
+    FDataStream->WriteByte(std::uint8_t(Value));
+    FDataStream->WriteByte(std::uint8_t(Value >> 8));
+  } else {
+    GifError(8);
+  }
+}
