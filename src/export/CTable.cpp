@@ -1,0 +1,175 @@
+#include "export/Export.h"
+#include "export/ExportFile.h"
+#include "export/ExportText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const std::string NoText;
+}
+
+void TCTable::Prepare(TExportSource Source) {
+  FCells.clear();
+  FGif.reset();
+  FColorCount = 0;
+  if (!Source.Preview || Source.Preview->Empty())
+    throw EExportError("Nothing to convert: the rendering has no pixels (every line is empty).");
+  FSource = std::move(Source);
+
+  FGif = TGif::CreateFromBitmap(*FSource.Preview);
+  TGifColorTable& table = FGif->GetColorTable(0);
+  // Never list past the table, whatever the bitmap holds.
+  const int count = std::min(FGif->CountColors(0), table.Count);
+  FColorCount = count;
+  FLabel1 = "Uses color (total " + std::to_string(count) + "):";
+
+  FCells.assign(std::size_t((count + GridColumns - 1) / GridColumns * GridColumns), NoText);
+  for (int i = 0; i < count; ++i) {
+    FCells[std::size_t(i)] = std::to_string(table.Colors[std::size_t(i)]);
+    if (table.Colors[std::size_t(i)] == FSource.BackColor) FBackIndex = i;
+  }
+
+  FGif->SetTransparentColor(table.Colors[std::size_t(FBackIndex)]);
+  FGif->SetTransparent(Choices.Transparent);
+  FGif->GetBitmap(0).Transparent = Choices.Transparent;
+
+  FCharCount = CountDistinctChars(FSource.Lines);
+  FRS1 =
+      "Save as HTML with using GIF as chars (total " + std::to_string(FCharCount) + " GIF-files)";
+  FRS2 = "Save strings as GIF files (total " + std::to_string(FSource.Lines.size()) + ")";
+}
+
+void TCTable::FormClose() {
+  FGif.reset();
+}
+
+TGif& TCTable::Gif() {
+  if (!FGif) throw EExportError("The colour table has no image: nothing was prepared.");
+  return *FGif;
+}
+
+const std::string& TCTable::CellText(int Col, int Row) const {
+  const int i = Col + GridColumns * Row;
+  if (Col < 0 || Col >= GridColumns || Row < 0 || i >= int(FCells.size())) return NoText;
+  return FCells[std::size_t(i)];
+}
+
+std::optional<TColor> TCTable::CellColor(int Col, int Row) const {
+  const int i = Col + GridColumns * Row;
+  if (CellText(Col, Row).empty() || !FGif) return std::nullopt;
+  return FGif->GetColorTable(0).Colors[std::size_t(i)];
+}
+
+bool TCTable::ChangeColor(int Index, TColor K) {
+  if (!FGif || Index < 0 || Index >= FColorCount) return false;
+  K &= 0xFFFFFF;
+  FGif->GetColorTable(0).Colors[std::size_t(Index)] = K;
+  FCells[std::size_t(Index)] = std::to_string(K);
+  FGif->GetBitmap(0); // SetPixelIndex repaints the bitmap, so it must exist
+  const TGifImageRecord& image = FGif->GetImage(0);
+  for (int y = 0; y < image.Height; ++y) {
+    const std::uint8_t* row = image.PixelIndices.data() + std::size_t(y) * std::size_t(image.Width);
+    for (int x = 0; x < image.Width; ++x)
+      if (row[x] == Index) FGif->SetPixelIndex(0, x, y, Index);
+  }
+  return true;
+}
+
+bool TCTable::RecolorListed(TColor From, TColor To) {
+  if (!FGif) return false;
+  const TGifColorTable& table = FGif->GetColorTable(0);
+  for (int i = 0; i < FColorCount; ++i)
+    if (table.Colors[std::size_t(i)] == (From & 0xFFFFFF)) return ChangeColor(i, To);
+  return false;
+}
+
+void TCTable::BChColorClick(int Col, int Row, IExportPlatform& Platform) {
+  const std::optional<TColor> current = CellColor(Col, Row);
+  if (!current) {
+    Platform.Beep();
+    return;
+  }
+  if (const std::optional<TColor> chosen = Platform.ChooseColor(*current))
+    ChangeColor(Col + GridColumns * Row, *chosen);
+}
+
+void TCTable::CBTransparentClick(bool Ticked) {
+  Choices.Transparent = Ticked;
+  if (!FGif) return;
+  FGif->SetTransparent(Ticked);
+  FGif->GetBitmap(0).Transparent = Ticked;
+}
+
+TSaveResult TCTable::BSaveClick(IExportPlatform& Platform) {
+  switch (Choices.Save) {
+  case TSaveKind::Solid:
+    return SaveSolid(Platform);
+  case TSaveKind::Html:
+    return SaveHtml(Platform);
+  case TSaveKind::Lines:
+    break;
+  }
+  return SaveLines(Platform);
+}
+
+TTextSize TCTable::MeasureText(std::string_view Text) const {
+  if (!FSource.Measure) throw EExportError("The rendering gives no way to measure text.");
+  return FSource.Measure(Text);
+}
+
+std::unique_ptr<TGif> TCTable::CutImage(const TRect& Rect) {
+  const TBitmap& image = Gif().GetBitmap(0);
+  TBitmap cut(Rect.Width(), Rect.Height());
+  cut.Fill(0xFFFFFF);
+  // The part of Rect inside the image, copied row by row.
+  const int left = std::max(Rect.Left, 0), right = std::min(Rect.Right, image.Width());
+  const int top = std::max(Rect.Top, 0), bottom = std::min(Rect.Bottom, image.Height());
+  for (int y = top; y < bottom && left < right; ++y)
+    std::memcpy(cut.ScanLine(y - Rect.Top) + std::size_t(left - Rect.Left) * 3,
+                image.ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
+
+  std::unique_ptr<TGif> g = TGif::CreateFromBitmap(cut);
+  g->SetTransparentColor(FGif->GetTransparentColor());
+  if (!Choices.Transparent) g->SetTransparent(false);
+  return g;
+}
+
+bool TCTable::IsFileNameCorrect(const std::string& FileName, bool* Created) {
+  if (Created) *Created = false;
+  struct stat st {};
+  if (::stat(FileName.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+  const int fd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  ::close(fd);
+  if (Created) *Created = true;
+  return true;
+}
+
+void TCTable::SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,
+                      std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result) {
+  const std::string full = Folder + Name;
+  bool created = false;
+  if (!NameStaysInFolder(Name, FromText) || !IsFileNameCorrect(full, &created)) {
+    Platform.ErrorBox("File name [" + full + "] is not correct!");
+    Result.Refused.push_back(full);
+    return;
+  }
+  if (Rect.Width() <= 0 || Rect.Height() <= 0) {
+    // A character or line that draws nothing (zero advance) has no image.
+    if (created) RemoveFileQuietly(full);
+    Platform.ErrorBox("Image [" + full + "] has no pixels and is not saved!");
+    Result.Refused.push_back(full);
+    return;
+  }
+  try {
+    CutImage(Rect)->SaveToFile(full);
+  } catch (...) {
+    if (created) RemoveFileQuietly(full);
+    throw;
+  }
+  Result.Written.push_back(full);
+}

@@ -1,0 +1,202 @@
+// The colour table dialog without its window, and the three ways of saving.
+//
+// TCTable holds what the dialog shows and edits: FGif made from the rendering,
+// the grid of its colours with the background marked "BG", the captions, and
+// the user's choices (TExportChoices, kept from one showing to the next). A
+// window is a thin view over it; the command line drives it directly.
+//
+// What the platform provides (file and folder dialogs, message boxes, the
+// shell) comes in through IExportPlatform, so the writers run unattended in
+// tests and on the command line (TUnattendedPlatform).
+//
+// Files: CTable.cpp (preparation, grid, colours, shared steps),
+// HtmlExport.cpp, GifExport.cpp, ExportText.cpp (names, masks, escaping,
+// the page's text), ExportFile.cpp (whole-or-nothing files),
+// UnattendedPlatform.cpp.
+#pragma once
+
+#include "gif/Gif.h"
+#include "raster/Bitmap.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A problem the user must be told about that is not a codec error, such as a
+// rendering with no pixels. The message is meant for display as it is.
+class EExportError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TTextSize {
+  int Width = 0;
+  int Height = 0;
+  friend bool operator==(const TTextSize&, const TTextSize&) = default;
+};
+
+// What the dialog reads from the main window after a rendering.
+struct TExportSource {
+  const TBitmap* Preview = nullptr; // FPreview; read by Prepare only
+  int SurfaceWidth = 0;             // Width of FSurface, shadow distance included
+  int Align = 0;                    // FAlign: 0 left, 1 centre, 2 right
+  int WidthMode = 0;                // 0 "To string", 1 "To max string", 2 "User width"
+  TColor BackColor = 0xFFFFFF;
+  std::vector<std::string> Lines; // UTF-8, empty lines included
+  // DrawTextEx with DT_CALCRECT | DT_NOPREFIX from (0, 0, 1, 1) on FSurface's DC:
+  // the right and bottom edges afterwards.
+  std::function<TTextSize(std::string_view Text)> Measure;
+};
+
+enum class TSaveKind {
+  Html,  // RS1 "Save as HTML with using GIF as chars"
+  Lines, // RS2 "Save strings as GIF files"
+  Solid, // RS3 "Save as solid GIF-file"
+};
+
+// The dialog's choices, options and mask, as they open the first time.
+struct TExportChoices {
+  TSaveKind Save = TSaveKind::Html;
+  bool IncludeScript = false;  // RBJS2 "Include JavaScript"; else RBJS1 "Plain HTML"
+  bool NameAsChar = false;     // RBNC "Gif-file name as char"; else RBNAS, by code
+  bool WriteSize = false;      // CBSS "Write image size to HTML"
+  bool WriteAlt = false;       // CBAlt "Write image ALT (alternate text or hint) as char"
+  bool Transparent = false;    // CBTransparent "Transparent background color"
+  std::string Mask = "%t.gif"; // Emask
+};
+
+// The save-file dialog SD, as one save asks for it.
+struct TSaveFileRequest {
+  std::string Filter;     // "Description|*.ext|..." pairs
+  std::string DefaultExt; // without the dot
+  bool OverwritePrompt = true;
+};
+
+class IExportPlatform {
+public:
+  virtual ~IExportPlatform() = default;
+  // SD: the chosen full file name, or nothing when cancelled.
+  virtual std::optional<std::string> SaveFileDialog(const TSaveFileRequest& Request) = 0;
+  // The folder picker: only file-system folders; nothing when cancelled.
+  virtual std::optional<std::string> BrowseForFolder(const std::string& Title) = 0;
+  // Caption "Error", stop icon, OK.
+  virtual void ErrorBox(const std::string& Text) = 0;
+  // Caption "Warning", warning icon, the single button "Cancel".
+  virtual void WarningBox(const std::string& Text) = 0;
+  // Caption "Confirm", question icon, "&Yes" and "Cancel": true for "Yes".
+  virtual bool ConfirmBox(const std::string& Text) = 0;
+  // The shell's "open" on a file, shown maximised.
+  virtual void ShellOpen(const std::string& FileName) = 0;
+  // ColorDialog, fully expanded: the accepted colour, or nothing when cancelled.
+  virtual std::optional<TColor> ChooseColor(TColor Initial) = 0;
+  virtual void Beep() = 0;
+  // The hourglass while true.
+  virtual void SetBusy(bool /*Busy*/) {}
+};
+
+// What one save did, for callers that report it (the command line, tests).
+struct TSaveResult {
+  bool Cancelled = false;           // a dialog was cancelled or the mask refused
+  std::vector<std::string> Written; // full names, in order of writing
+  std::vector<std::string> Refused; // full names the error box named
+};
+
+// The platform of a run without a user: the dialogs answer with given paths,
+// boxes are collected, nothing is opened, the colour dialog is cancelled.
+class TUnattendedPlatform : public IExportPlatform {
+public:
+  std::optional<std::string> SaveFileName; // answer of SD
+  std::optional<std::string> Folder;       // answer of the folder picker
+  bool OpenResult = false;                 // answer to "Open result file?"
+  std::vector<std::string> Errors, Warnings, Opened;
+
+  std::optional<std::string> SaveFileDialog(const TSaveFileRequest& Request) override;
+  std::optional<std::string> BrowseForFolder(const std::string& Title) override;
+  void ErrorBox(const std::string& Text) override;
+  void WarningBox(const std::string& Text) override;
+  bool ConfirmBox(const std::string& Text) override;
+  void ShellOpen(const std::string& FileName) override;
+  std::optional<TColor> ChooseColor(TColor Initial) override;
+  void Beep() override {}
+};
+
+class TCTable {
+public:
+  static constexpr int GridColumns = 8;
+  static constexpr const char* Caption = "Color table & type Save ";
+
+  TExportChoices Choices;
+
+  // Makes FGif from Source.Preview, lists its colours and counts what each
+  // save will produce. A rendering with no pixels throws EExportError.
+  void Prepare(TExportSource Source);
+  // The dialog closes, by whatever button: FGif goes.
+  void FormClose();
+  bool Prepared() const { return FGif != nullptr; }
+
+  // The grid: entry Col + 8 * Row of colour table 0.
+  int ColorCount() const { return FColorCount; }
+  int BackIndex() const { return FBackIndex; }
+  int GridRowCount() const { return int(FCells.size()) / GridColumns; }
+  const std::string& CellText(int Col, int Row) const; // "" for a crossed cell
+  std::optional<TColor> CellColor(int Col, int Row) const;
+  bool IsBackCell(int Col, int Row) const { return Col + GridColumns * Row == FBackIndex; }
+  // "BG" is drawn in the cell colour with all 24 bits inverted.
+  static TColor BackMarkColor(TColor CellColor) { return CellColor ^ 0xFFFFFF; }
+
+  const std::string& Label1Caption() const { return FLabel1; }
+  const std::string& RS1Caption() const { return FRS1; }
+  const std::string& RS2Caption() const { return FRS2; }
+  int DistinctCharCount() const { return FCharCount; }
+
+  // Which option groups RS2Click leaves enabled for the current choice.
+  bool HtmlOptionsEnabled() const { return Choices.Save == TSaveKind::Html; }
+  bool MaskEnabled() const { return Choices.Save == TSaveKind::Lines; }
+
+  // Entry Index becomes K, in the table and in every pixel of the image that
+  // uses it. False (and nothing changes) for a crossed cell.
+  bool ChangeColor(int Index, TColor K);
+  // The first listed entry of colour From becomes To; false if none is listed.
+  bool RecolorListed(TColor From, TColor To);
+  // Double-click on a cell: the colour dialog, or a beep on a crossed cell.
+  void BChColorClick(int Col, int Row, IExportPlatform& Platform);
+  void CBTransparentClick(bool Ticked);
+
+  // "Save": the writer of the current choice (solid, else HTML, else lines).
+  TSaveResult BSaveClick(IExportPlatform& Platform);
+  TSaveResult SaveHtml(IExportPlatform& Platform);
+  TSaveResult SaveLines(IExportPlatform& Platform);
+  TSaveResult SaveSolid(IExportPlatform& Platform);
+
+  // Shared steps of the writers.
+  TTextSize MeasureText(std::string_view Text) const;
+  // The edited image under Rect (right and bottom exclusive; white outside),
+  // with the dialog's transparency.
+  std::unique_ptr<TGif> CutImage(const TRect& Rect);
+  // True when the file exists or could be made (then it is made, empty).
+  static bool IsFileNameCorrect(const std::string& FileName, bool* Created = nullptr);
+
+  // The edited image: what the preview paints.
+  TGif& Gif();
+  const TExportSource& Source() const { return FSource; }
+
+private:
+  // Cuts Rect and saves it as Folder + Name, or shows the error box. Name
+  // must not leave Folder; FromText is the part of Name the user's text brought.
+  void SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,
+               std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result);
+
+  std::unique_ptr<TGif> FGif;
+  TExportSource FSource;
+  int FBackIndex = 0;
+  int FColorCount = 0;
+  int FCharCount = 0;
+  std::vector<std::string> FCells;
+  std::string FLabel1 = "Uses color:";
+  std::string FRS1 = "Save as HTML with using GIF as chars";
+  std::string FRS2 = "Save strings as GIF files";
+};

@@ -1,0 +1,64 @@
+// The text side of the export: characters, file names, masks, escaping and
+// the HTML page. No files and no images here, so all of it is plain functions.
+#pragma once
+
+#include "export/Export.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One character of a line: its UTF-8 bytes and its code point. A byte that
+// starts no valid sequence is a character of its own, code U+FFFD.
+struct TTextChar {
+  std::string_view Bytes;
+  char32_t Code = 0;
+};
+std::vector<TTextChar> SplitChars(std::string_view Line);
+
+// The image name of a character: itself, or its code in decimal.
+std::string CharName(const TTextChar& Char, bool NameAsChar);
+
+// Distinct characters of code 32 or more in the whole text, compared exactly.
+int CountDistinctChars(const std::vector<std::string>& Lines);
+
+// The per-line name: the first "%n" becomes Number, then the first "%t" of
+// the result becomes Text. TextUsed tells whether a "%t" took the text.
+bool MaskHasPlaceholder(std::string_view Mask);
+std::string ExpandMask(std::string_view Mask, int Number, std::string_view Text,
+                       bool* TextUsed = nullptr);
+
+// A name stays in its folder: no "/" or NUL from the text, no empty, "." or
+// ".." part, not absolute.
+bool NameStaysInFolder(std::string_view Name, std::string_view FromText);
+
+// A folder path ending in exactly the "/" it needs.
+std::string WithTrailingSlash(std::string Folder);
+// The folder part of a full file name, with its "/" ("" for a bare name).
+std::string FolderOf(const std::string& FileName);
+
+// Escaping for the page: percent-encoding for a URL path segment (every byte
+// but letters, digits and -_.!~*'()), entities and character references for
+// an attribute value, \-escapes for a script string literal.
+std::string UrlEncode(std::string_view Text);
+std::string HtmlAttribute(std::string_view Text);
+std::string ScriptString(std::string_view Text);
+
+// One distinct image name of the page, with the first character that had it.
+struct TPageImage {
+  std::string Name;
+  std::string Ch;
+  int W = 0;
+  int H = 0;
+};
+
+// The page as it is written: CR LF after every line, plain ASCII.
+struct TPageLayout {
+  std::vector<TPageImage> Images;
+  // Per line of text, per character: its index in Images.
+  std::vector<std::vector<int>> Cells;
+};
+std::string BuildPage(const TPageLayout& Layout, const std::vector<std::string>& Lines, int Align,
+                      const TExportChoices& Choices);
+// One character's tag, as the plain page writes it.
+std::string ImageTag(const TPageImage& Image, std::string_view Ch, const TExportChoices& Choices);

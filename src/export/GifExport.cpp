@@ -1,0 +1,86 @@
+#include "export/Export.h"
+#include "export/ExportText.h"
+
+namespace {
+
+// The hourglass for as long as the guard lives, also when a save throws.
+class TBusy {
+public:
+  explicit TBusy(IExportPlatform& Platform) : FPlatform(Platform) { FPlatform.SetBusy(true); }
+  ~TBusy() { FPlatform.SetBusy(false); }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
+
+private:
+  IExportPlatform& FPlatform;
+};
+
+bool HasExtension(const std::string& FileName) {
+  const std::size_t slash = FileName.rfind('/');
+  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+  // A leading dot names a hidden file, not an extension.
+  return FileName.find('.', base + 1) != std::string::npos;
+}
+
+} // namespace
+
+TSaveResult TCTable::SaveSolid(IExportPlatform& Platform) {
+  TSaveResult result;
+  TGif& gif = Gif();
+  std::optional<std::string> chosen = Platform.SaveFileDialog({"GIF|*.gif", "gif", true});
+  if (!chosen) {
+    result.Cancelled = true;
+    return result;
+  }
+  std::string fileName = *chosen;
+  if (!HasExtension(fileName)) fileName += ".gif";
+  {
+    TBusy busy(Platform);
+    gif.SaveToFile(fileName);
+  }
+  result.Written.push_back(fileName);
+  return result;
+}
+
+TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
+  TSaveResult result;
+  Gif();
+  const std::string mask = Choices.Mask;
+  if (!MaskHasPlaceholder(mask)) {
+    Platform.WarningBox("Not find mask blank");
+    result.Cancelled = true;
+    return result;
+  }
+  const std::optional<std::string> picked = Platform.BrowseForFolder("Save images path");
+  if (!picked) {
+    result.Cancelled = true;
+    return result;
+  }
+  const std::string folder = WithTrailingSlash(*picked);
+
+  const int sw = FSource.SurfaceWidth;
+  int y = 0;
+  int number = 0;
+  for (const std::string& line : FSource.Lines) {
+    ++number;
+    if (line.empty()) {
+      y += MeasureText("W").Height;
+      continue;
+    }
+    const TTextSize size = MeasureText(line);
+    TRect rect{0, y, sw, y + size.Height};
+    if (FSource.WidthMode == 0) {
+      const int left = FSource.Align == 1   ? (sw - size.Width) / 2
+                       : FSource.Align == 2 ? sw - size.Width
+                                            : 0;
+      rect.Left = left;
+      rect.Right = left + size.Width;
+    }
+    y += size.Height;
+    bool textUsed = false;
+    const std::string name = ExpandMask(mask, number, line, &textUsed);
+    SaveCut(rect, folder, name, textUsed ? std::string_view(line) : std::string_view(), Platform,
+            result);
+  }
+  return result;
+}

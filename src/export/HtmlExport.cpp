@@ -1,0 +1,59 @@
+#include "export/Export.h"
+#include "export/ExportFile.h"
+#include "export/ExportText.h"
+
+#include <sys/stat.h>
+#include <unordered_map>
+
+TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
+  TSaveResult result;
+  Gif(); // refuse before any dialog when nothing was prepared
+  const std::optional<std::string> chosen =
+      Platform.SaveFileDialog({"HTML file (*.htm)|*.htm|HTML file (*.html)|*.html", "html", true});
+  if (!chosen) {
+    result.Cancelled = true;
+    return result;
+  }
+  const std::string& pageName = *chosen;
+  const std::string imageFolder = FolderOf(pageName) + "img_char/";
+
+  // Made before the folder: a page that cannot be created ends the save here.
+  TAtomicFile page(pageName);
+  ::mkdir(imageFolder.c_str(), 0777); // it may exist already
+
+  const int sw = FSource.SurfaceWidth;
+  TPageLayout layout;
+  std::unordered_map<std::string, int> known;
+  int y = 0;
+  for (const std::string& line : FSource.Lines) {
+    std::vector<int>& cells = layout.Cells.emplace_back();
+    if (line.empty()) {
+      y += MeasureText("W").Height;
+      continue;
+    }
+    const int w = MeasureText(line).Width;
+    int x = FSource.Align == 1 ? (sw - w) / 2 : FSource.Align == 2 ? sw - w : 0;
+    int height = 0;
+    for (const TTextChar& c : SplitChars(line)) {
+      const std::string name = CharName(c, Choices.NameAsChar);
+      const TTextSize size = MeasureText(c.Bytes);
+      auto [at, added] = known.try_emplace(name, int(layout.Images.size()));
+      if (added) {
+        layout.Images.push_back({name, std::string(c.Bytes), size.Width, size.Height});
+        SaveCut({x, y, x + size.Width, y + size.Height}, imageFolder, name + ".gif",
+                Choices.NameAsChar ? c.Bytes : std::string_view(), Platform, result);
+      }
+      cells.push_back(at->second);
+      x += size.Width;
+      height = size.Height;
+    }
+    y += height;
+  }
+
+  page.Write(BuildPage(layout, FSource.Lines, FSource.Align, Choices));
+  page.Commit();
+  result.Written.push_back(pageName);
+
+  if (Platform.ConfirmBox("Open result file?")) Platform.ShellOpen(pageName);
+  return result;
+}
