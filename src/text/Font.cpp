@@ -1,0 +1,437 @@
+#include "text/Font.h"
+
+#include "text/FontDatabase.h"
+#include "text/Glyphs.h"
+
+#include FT_BITMAP_H
+#include FT_OUTLINE_H
+#include FT_SIZES_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <list>
+#include <mutex>
+
+using text_detail::TFaceMember;
+using text_detail::TFontDatabase;
+using text_detail::TFontInstance;
+using text_detail::TGlyph;
+using text_detail::TInstanceKey;
+
+namespace {
+
+// Bounds on what glyph bitmaps may hold in memory, whatever is drawn.
+constexpr std::size_t MaxCachedBytes = std::size_t(96) << 20;
+constexpr std::size_t MaxGlyphBytes = std::size_t(16) << 20;
+// Font instances kept alive after their last handle went, so that measuring
+// on one surface and drawing on the next share one set of glyphs.
+constexpr std::size_t KeptInstances = 8;
+// Synthetic italic: a 12 degree shear, in 16.16 fixed point.
+constexpr FT_Fixed SlantShear = 0x366A;
+
+std::size_t gCachedBytes = 0;
+std::list<std::shared_ptr<TFontInstance>> gRecent; // most recently used first
+
+std::shared_ptr<TFontInstance> FindInstance(const TInstanceKey& key) {
+  for (auto it = gRecent.begin(); it != gRecent.end(); ++it)
+    if ((*it)->Key() == key) {
+      auto found = *it;
+      gRecent.splice(gRecent.begin(), gRecent, it);
+      return found;
+    }
+  return nullptr;
+}
+
+void KeepInstance(std::shared_ptr<TFontInstance> instance) {
+  gRecent.push_front(std::move(instance));
+  while (gRecent.size() > KeptInstances)
+    gRecent.pop_back();
+}
+
+// Frees cached bitmaps, least recently used instances first, until `needed`
+// more bytes fit.
+void MakeRoom(TFontInstance* current, std::size_t needed) {
+  for (auto it = gRecent.rbegin(); it != gRecent.rend(); ++it) {
+    if (gCachedBytes + needed <= MaxCachedBytes) return;
+    if (it->get() != current) (*it)->DropBitmaps();
+  }
+  if (gCachedBytes + needed > MaxCachedBytes && current != nullptr) current->DropBitmaps();
+}
+
+bool IsAntiAliased(std::uint8_t quality) {
+  return quality >= ANTIALIASED_QUALITY;
+}
+
+int ClampWeight(int weight) {
+  return weight <= 0 ? FW_NORMAL : std::min(weight, 1000);
+}
+
+// How far a member is from what was asked: the slant counts first, as the
+// font mapper has it, then the weight.
+int Distance(const TFaceMember& member, int weight, bool italic) {
+  return (member.Italic != italic ? 10000 : 0) + std::abs(member.Weight - weight);
+}
+
+void CopyCoverage(const FT_Bitmap& bitmap, bool mono, TGlyph& glyph, FT_Library library) {
+  glyph.Width = int(bitmap.width);
+  glyph.Rows = int(bitmap.rows);
+  glyph.Coverage.assign(std::size_t(glyph.Width) * std::size_t(glyph.Rows), 0);
+  if (glyph.Coverage.empty()) return;
+
+  FT_Bitmap converted;
+  FT_Bitmap_Init(&converted);
+  const FT_Bitmap* source = &bitmap;
+  const bool direct = bitmap.pixel_mode == FT_PIXEL_MODE_MONO ||
+                      bitmap.pixel_mode == FT_PIXEL_MODE_GRAY ||
+                      bitmap.pixel_mode == FT_PIXEL_MODE_BGRA;
+  if (!direct) {
+    if (FT_Bitmap_Convert(library, &bitmap, &converted, 1) != 0) {
+      FT_Bitmap_Done(library, &converted);
+      glyph.Coverage.assign(glyph.Coverage.size(), 0);
+      return;
+    }
+    source = &converted;
+  }
+  const int pitch = source->pitch;
+  const unsigned char* top =
+      pitch < 0 ? source->buffer - std::ptrdiff_t(pitch) * (glyph.Rows - 1) : source->buffer;
+  const int grays = source->num_grays > 1 ? source->num_grays - 1 : 1;
+  for (int y = 0; y < glyph.Rows; ++y) {
+    const unsigned char* row = top + std::ptrdiff_t(pitch) * y;
+    std::uint8_t* out = glyph.Coverage.data() + std::size_t(y) * std::size_t(glyph.Width);
+    for (int x = 0; x < glyph.Width; ++x) {
+      int value = 0;
+      switch (source->pixel_mode) {
+      case FT_PIXEL_MODE_MONO:
+        value = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+        break;
+      case FT_PIXEL_MODE_BGRA:
+        value = row[x * 4 + 3];
+        break;
+      default:
+        value = source == &bitmap && grays == 255 ? row[x] : row[x] * 255 / grays;
+        break;
+      }
+      if (mono) value = value >= 128 ? 255 : 0;
+      out[x] = std::uint8_t(value);
+    }
+  }
+  FT_Bitmap_Done(library, &converted);
+}
+
+} // namespace
+
+namespace text_detail {
+
+TFontInstance::TFontInstance(TInstanceKey key, std::shared_ptr<TFaceFile> face)
+    : FKey(std::move(key)), FFace(std::move(face)) {
+  FT_Face ft = Face();
+  if (FT_Select_Charmap(ft, FT_ENCODING_UNICODE) != 0) {
+    if (FT_Select_Charmap(ft, FT_ENCODING_MS_SYMBOL) == 0)
+      FSymbol = true;
+    else if (ft->num_charmaps > 0)
+      FT_Set_Charmap(ft, ft->charmaps[0]);
+  }
+  if (FT_New_Size(ft, &FSize) != 0) throw ETextError("FreeType cannot make a font size");
+  FT_Activate_Size(FSize);
+  FT_Error error = 0;
+  if (FT_IS_SCALABLE(ft)) {
+    error = FT_Set_Char_Size(ft, 0, FKey.Ppem26_6, 72, 72);
+  } else {
+    // Bitmap fonts come in fixed sizes: the nearest one.
+    int best = 0;
+    for (int i = 1; i < ft->num_fixed_sizes; ++i)
+      if (std::labs(ft->available_sizes[i].y_ppem - FKey.Ppem26_6) <
+          std::labs(ft->available_sizes[best].y_ppem - FKey.Ppem26_6))
+        best = i;
+    error = ft->num_fixed_sizes > 0 ? FT_Select_Size(ft, best) : 1;
+  }
+  if (error != 0) {
+    FT_Done_Size(FSize);
+    throw ETextError("The font \"" + FKey.File + "\" cannot be set to that size (FreeType error " +
+                     std::to_string(error) + ")");
+  }
+}
+
+TFontInstance::~TFontInstance() {
+  gCachedBytes -= FBytes;
+  FT_Done_Size(FSize);
+}
+
+void TFontInstance::DropBitmaps() {
+  FLatin.fill(nullptr);
+  FGlyphs.clear();
+  gCachedBytes -= FBytes;
+  FBytes = 0;
+}
+
+FT_UInt TFontInstance::GlyphIndex(char32_t ch) const {
+  FT_UInt index = FT_Get_Char_Index(Face(), ch);
+  // Symbol fonts keep their 8-bit characters in the private use area.
+  if (index == 0 && FSymbol && ch < 0x100) index = FT_Get_Char_Index(Face(), 0xF000 + ch);
+  return index;
+}
+
+void TFontInstance::Rasterise(char32_t ch, TGlyph& glyph) {
+  glyph = TGlyph{};
+  FT_Face ft = Face();
+  FT_Activate_Size(FSize);
+  FT_Int32 flags = FT_LOAD_DEFAULT | (FKey.Mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
+  if (FKey.Embolden || FKey.Slant) flags |= FT_LOAD_NO_BITMAP;
+  const FT_UInt index = GlyphIndex(ch);
+  // A code point the face lacks draws the missing-glyph shape, glyph 0.
+  if (FT_Load_Glyph(ft, index, flags) != 0 && (index == 0 || FT_Load_Glyph(ft, 0, flags) != 0))
+    return;
+  FT_GlyphSlot slot = ft->glyph;
+  glyph.Advance = int((slot->advance.x + 32) >> 6);
+  if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+    if (FKey.Embolden) {
+      // Thicker by a 24th of the em; the advance grows by one pixel, as
+      // Windows widens an emboldened face.
+      FT_Outline_EmboldenXY(&slot->outline, FKey.Ppem26_6 / 24, 0);
+      glyph.Advance += 1;
+    }
+    if (FKey.Slant) {
+      FT_Matrix shear{0x10000, SlantShear, 0, 0x10000};
+      FT_Outline_Transform(&slot->outline, &shear);
+    }
+  }
+  if (slot->format != FT_GLYPH_FORMAT_BITMAP &&
+      FT_Render_Glyph(slot, FKey.Mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
+    return;
+  if (std::size_t(slot->bitmap.width) * slot->bitmap.rows > MaxGlyphBytes * 4) return;
+  glyph.Left = slot->bitmap_left;
+  glyph.Top = slot->bitmap_top;
+  CopyCoverage(slot->bitmap, FKey.Mono, glyph, FFace->Library->Library);
+}
+
+const TGlyph& TFontInstance::Glyph(char32_t ch) {
+  if (ch < 0x100 && FLatin[ch] != nullptr) return *FLatin[ch];
+  if (auto it = FGlyphs.find(ch); it != FGlyphs.end()) return it->second;
+  Rasterise(ch, FScratch);
+  FAdvances[ch] = FScratch.Advance;
+  const std::size_t bytes = FScratch.Coverage.size();
+  if (bytes > MaxGlyphBytes) return FScratch;
+  MakeRoom(this, bytes);
+  TGlyph& kept = FGlyphs[ch];
+  kept = std::move(FScratch);
+  FScratch = TGlyph{};
+  FBytes += bytes;
+  gCachedBytes += bytes;
+  if (ch < 0x100) FLatin[ch] = &kept;
+  return kept;
+}
+
+int TFontInstance::Advance(char32_t ch) {
+  if (ch < 0x100 && FLatin[ch] != nullptr) return FLatin[ch]->Advance;
+  if (auto it = FAdvances.find(ch); it != FAdvances.end()) return it->second;
+  return Glyph(ch).Advance;
+}
+
+} // namespace text_detail
+
+// ---------------------------------------------------------------------------
+
+TFont::TFont(LOGFONT description, std::shared_ptr<TImpl> impl)
+    : FDescription(std::move(description)), FImpl(std::move(impl)) {}
+
+const std::string& TFont::FaceName() const {
+  return FImpl->FaceName;
+}
+const std::string& TFont::StyleName() const {
+  return FImpl->StyleName;
+}
+bool TFont::SyntheticBold() const {
+  return FImpl->SyntheticBold;
+}
+bool TFont::SyntheticItalic() const {
+  return FImpl->SyntheticItalic;
+}
+int TFont::Height() const {
+  return FImpl->Height;
+}
+int TFont::Ascent() const {
+  return FImpl->Ascent;
+}
+int TFont::Descent() const {
+  return FImpl->Descent;
+}
+bool TFont::AntiAliased() const {
+  return FImpl->AntiAliased;
+}
+
+int TFont::Advance(char32_t ch) const {
+  std::lock_guard lock(TFontDatabase::Instance().Mutex());
+  return FImpl->Instance->Advance(ch);
+}
+
+namespace {
+
+// Cell metrics in font units: what a positive height is matched against.
+void DesignCell(FT_Face face, double& ascent, double& descent) {
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 != nullptr && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+    ascent = os2->usWinAscent;
+    descent = os2->usWinDescent;
+  } else if (face->ascender - face->descender > 0) {
+    ascent = face->ascender;
+    descent = -face->descender;
+  } else if (face->bbox.yMax - face->bbox.yMin > 0) {
+    ascent = face->bbox.yMax;
+    descent = -face->bbox.yMin;
+  } else {
+    ascent = face->units_per_EM * 0.8;
+    descent = face->units_per_EM * 0.2;
+  }
+}
+
+struct TChoice {
+  TFaceMember Member;
+  std::shared_ptr<text_detail::TFaceFile> File;
+};
+
+TChoice ChooseMember(TFontDatabase& db, const LOGFONT& lf, int weight, bool italic) {
+  std::vector<TFaceMember> candidates = db.Members(lf.lfFaceName);
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [&](const TFaceMember& a, const TFaceMember& b) {
+                     return Distance(a, weight, italic) < Distance(b, weight, italic);
+                   });
+  if (auto substitute = db.BestMatch(lf.lfFaceName, weight, italic))
+    candidates.push_back(*substitute);
+  if (candidates.empty()) throw ETextError("No font is installed");
+  std::string firstError;
+  for (const TFaceMember& member : candidates) {
+    try {
+      return TChoice{member, db.Open(member.File, member.Index)};
+    } catch (const ETextError& e) {
+      if (firstError.empty()) firstError = e.what();
+    }
+  }
+  throw ETextError(firstError);
+}
+
+} // namespace
+
+TFontHandle CreateFontIndirect(const LOGFONT& lf) {
+  if (lf.lfHeight > TFont::MaxHeight || lf.lfHeight < -TFont::MaxHeight)
+    throw ETextError("The font height " + std::to_string(lf.lfHeight) +
+                     " is out of range (at most " + std::to_string(TFont::MaxHeight) + " pixels)");
+  TFontDatabase& db = TFontDatabase::Instance();
+  std::lock_guard lock(db.Mutex());
+  const int weight = ClampWeight(lf.lfWeight);
+  const bool italic = lf.lfItalic != 0;
+  TChoice choice = ChooseMember(db, lf, weight, italic);
+  FT_Face face = choice.File->Face.get();
+
+  auto impl = std::make_shared<TFont::TImpl>();
+  impl->FaceName = choice.Member.Face;
+  impl->StyleName = choice.Member.Style;
+  impl->AntiAliased = IsAntiAliased(lf.lfQuality);
+  impl->SyntheticBold = weight >= FW_SEMIBOLD && weight - choice.Member.Weight >= 200;
+  impl->SyntheticItalic = italic && !choice.Member.Italic;
+
+  // A positive height is the cell, a negative one the em, zero a default.
+  const int asked = lf.lfHeight == 0 ? 16 : lf.lfHeight;
+  const double upem = face->units_per_EM > 0 ? face->units_per_EM : 1000;
+  double designAscent = 0, designDescent = 0;
+  DesignCell(face, designAscent, designDescent);
+  const double designCell = designAscent + designDescent;
+  double ppem = 0;
+  if (asked > 0) {
+    impl->Height = asked;
+    ppem = asked * upem / designCell;
+  } else {
+    ppem = -asked;
+    impl->Height = std::max(1, int(std::lround(designCell * ppem / upem)));
+  }
+  impl->Ascent = int(std::lround(designAscent * impl->Height / designCell));
+  impl->Descent = impl->Height - impl->Ascent;
+
+  TInstanceKey key{choice.Member.File, choice.Member.Index, std::max(64L, std::lround(ppem * 64)),
+                   !impl->AntiAliased, impl->SyntheticBold, impl->SyntheticItalic};
+  impl->Instance = FindInstance(key);
+  if (impl->Instance == nullptr) {
+    impl->Instance = std::make_shared<TFontInstance>(key, choice.File);
+    KeepInstance(impl->Instance);
+  }
+
+  if (!FT_IS_SCALABLE(face)) {
+    impl->Instance->Activate();
+    const FT_Size_Metrics& m = face->size->metrics;
+    impl->Ascent = int(m.ascender >> 6);
+    impl->Height = std::max(1, int((m.ascender - m.descender) >> 6));
+    impl->Descent = impl->Height - impl->Ascent;
+  }
+
+  // Underline and strike-out bars, inside the cell.
+  const double scale = FT_IS_SCALABLE(face) ? ppem / upem : 0;
+  if (scale > 0) {
+    const double thickness = face->underline_thickness > 0 ? face->underline_thickness : upem / 20;
+    impl->UnderlineThickness = std::max(1, int(std::lround(thickness * scale)));
+    const double centre = -face->underline_position * scale;
+    impl->UnderlineTop = int(std::lround(centre - impl->UnderlineThickness / 2.0));
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    double strikePos = upem * 0.26, strikeSize = thickness;
+    if (os2 != nullptr && os2->version != 0xFFFF && os2->yStrikeoutSize > 0) {
+      strikePos = os2->yStrikeoutPosition;
+      strikeSize = os2->yStrikeoutSize;
+    }
+    impl->StrikeOutThickness = std::max(1, int(std::lround(strikeSize * scale)));
+    impl->StrikeOutTop = -int(std::lround(strikePos * scale));
+  } else {
+    impl->UnderlineThickness = 1;
+    impl->UnderlineTop = std::max(1, impl->Descent / 2);
+    impl->StrikeOutThickness = 1;
+    impl->StrikeOutTop = -impl->Ascent / 3;
+  }
+  impl->UnderlineTop =
+      std::max(1, std::min(impl->UnderlineTop, impl->Descent - impl->UnderlineThickness));
+
+  return std::make_shared<const TFont>(lf, std::move(impl));
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+LOGFONT Describe(const TFaceMember& member) {
+  LOGFONT lf;
+  lf.lfWeight = member.Weight;
+  lf.lfItalic = member.Italic ? 1 : 0;
+  lf.lfCharSet = member.CharSet;
+  lf.lfOutPrecision = member.FontType == TRUETYPE_FONTTYPE ? OUT_STROKE_PRECIS : OUT_STRING_PRECIS;
+  lf.lfClipPrecision = CLIP_STROKE_PRECIS;
+  lf.lfQuality = DRAFT_QUALITY;
+  lf.lfPitchAndFamily = member.PitchAndFamily;
+  lf.lfFaceName = member.Face;
+  return lf;
+}
+
+std::vector<TFaceMember> Listed(const std::string& faceName) {
+  TFontDatabase& db = TFontDatabase::Instance();
+  return faceName.empty() ? db.Faces() : db.Members(faceName);
+}
+
+} // namespace
+
+// The callbacks run without the database locked, so they may create fonts.
+int EnumFonts(const std::string& faceName, const FONTENUMPROC& proc) {
+  int result = 1;
+  for (const TFaceMember& member : Listed(faceName)) {
+    result = proc(Describe(member), member.FontType);
+    if (result == 0) break;
+  }
+  return result;
+}
+
+int EnumFontFamilies(const std::string& faceName, const FONTFAMILYENUMPROC& proc) {
+  int result = 1;
+  for (const TFaceMember& member : Listed(faceName)) {
+    ENUMLOGFONT font{Describe(member), member.FullName, member.Style};
+    result = proc(font, member.FontType);
+    if (result == 0) break;
+  }
+  return result;
+}

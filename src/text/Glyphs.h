@@ -1,0 +1,91 @@
+// Glyphs of one face at one size and rendering: rasterised once, reused by
+// every font handle and device context that asks for them.
+#pragma once
+
+#include "text/Font.h"
+#include "text/FontDatabase.h"
+
+#include FT_SIZES_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace text_detail {
+
+// A rasterised glyph: coverage 0..255 per pixel (monochrome glyphs use only
+// 0 and 255), placed relative to the pen on the baseline.
+struct TGlyph {
+  int Advance = 0; // pixels
+  int Left = 0;    // pen x to the first column
+  int Top = 0;     // baseline up to the first row
+  int Width = 0;
+  int Rows = 0;
+  std::vector<std::uint8_t> Coverage;
+};
+
+struct TInstanceKey {
+  std::string File;
+  int Index = 0;
+  long Ppem26_6 = 0; // em size, 26.6 fixed point
+  bool Mono = false;
+  bool Embolden = false;
+  bool Slant = false;
+  friend bool operator==(const TInstanceKey&, const TInstanceKey&) = default;
+};
+
+class TFontInstance {
+public:
+  TFontInstance(TInstanceKey key, std::shared_ptr<TFaceFile> face);
+  ~TFontInstance();
+  TFontInstance(const TFontInstance&) = delete;
+  TFontInstance& operator=(const TFontInstance&) = delete;
+
+  const TInstanceKey& Key() const { return FKey; }
+  FT_Face Face() const { return FFace->Face.get(); }
+  // Makes this instance's size the face's current one.
+  void Activate() const { FT_Activate_Size(FSize); }
+
+  // Valid until the next call on this instance. Callers hold the database's
+  // mutex.
+  const TGlyph& Glyph(char32_t ch);
+  int Advance(char32_t ch);
+
+  std::size_t CachedBytes() const { return FBytes; }
+  void DropBitmaps();
+
+private:
+  FT_UInt GlyphIndex(char32_t ch) const;
+  void Rasterise(char32_t ch, TGlyph& glyph);
+
+  TInstanceKey FKey;
+  std::shared_ptr<TFaceFile> FFace;
+  FT_Size FSize = nullptr;
+  bool FSymbol = false;
+  std::array<const TGlyph*, 256> FLatin{};
+  std::unordered_map<char32_t, TGlyph> FGlyphs;
+  std::unordered_map<char32_t, int> FAdvances;
+  TGlyph FScratch; // a glyph too large to keep
+  std::size_t FBytes = 0;
+};
+
+} // namespace text_detail
+
+struct TFont::TImpl {
+  std::shared_ptr<text_detail::TFontInstance> Instance;
+  std::string FaceName;
+  std::string StyleName;
+  bool SyntheticBold = false;
+  bool SyntheticItalic = false;
+  bool AntiAliased = true;
+  int Height = 0; // cell height
+  int Ascent = 0;
+  int Descent = 0;
+  int UnderlineTop = 0; // from the baseline, downwards positive
+  int UnderlineThickness = 1;
+  int StrikeOutTop = 0; // from the baseline, downwards positive (so negative)
+  int StrikeOutThickness = 1;
+};
