@@ -17,8 +17,8 @@ std::string TempNameFor(const std::string& FileName) {
   static std::atomic<unsigned> counter{0};
   const std::size_t slash = FileName.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : FileName.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
-  return folder + "." + base + "." + std::to_string(::getpid()) + "." +
+  // Not built from the target's name, so a long name still gets a temporary.
+  return folder + ".glyptika-" + std::to_string(::getpid()) + "-" +
          std::to_string(counter.fetch_add(1)) + ".tmp";
 }
 

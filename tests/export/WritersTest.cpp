@@ -293,3 +293,16 @@ TEST(Export, RecolouringAndTransparencyReachEverySavedFile) {
       EXPECT_EQ(gifs, kind == TSaveKind::Solid ? 1 : kind == TSaveKind::Lines ? 2 : 4) << name;
     }
 }
+
+TEST(LineExport, FailedSaveLeavesNoEmptyFile) {
+  // A name at the file system's limit leaves no room for a temporary beside it.
+  TSaveRun run;
+  const TFakeRendering r({std::string(250, 'x'), "ok"});
+  try {
+    SaveLines(run, r, "%t");
+  } catch (const std::exception&) {
+    // the save may end here; what matters is what it left
+  }
+  for (const std::string& name : run.Dir.Files())
+    EXPECT_GT(std::filesystem::file_size(run.Dir.Path() + name), 0u) << name.substr(0, 12);
+}
