@@ -1,0 +1,48 @@
+// The rendering of whole texts, from settings to the preview bitmap.
+#include "main/AutoFill.h"
+#include "main/Render.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+TRenderSettings Settings(std::vector<std::string> lines, double size) {
+  TRenderSettings s;
+  s.FaceName = "DejaVu Sans";
+  s.Lines = std::move(lines);
+  s.Size = size;
+  s.AntiAlias = true;
+  s.Shadow = true;
+  s.ShadowDistance = 2;
+  return s;
+}
+
+void Run(benchmark::State& state, const TRenderSettings& s) {
+  RenderText(s, 96); // the first rendering loads the face and fills the glyph cache
+  std::size_t pixels = 0;
+  for (auto _ : state) {
+    std::optional<TRenderResult> r = RenderText(s, 96);
+    pixels = std::size_t(r->FPreview.Width()) * std::size_t(r->FPreview.Height());
+    benchmark::DoNotOptimize(r->FPreview.Bits());
+  }
+  state.counters["pixels"] = double(pixels);
+}
+
+void BM_AllChars30px(benchmark::State& state) {
+  Run(state, Settings(AutoFillLines(afAllChars), 30));
+}
+void BM_AllChars200px(benchmark::State& state) {
+  Run(state, Settings(AutoFillLines(afAllChars), 200));
+}
+void BM_OneLine80Chars1000px(benchmark::State& state) {
+  std::string line;
+  for (int i = 0; i < 80; ++i)
+    line += char('A' + i % 26);
+  Run(state, Settings({line}, 1000));
+}
+
+} // namespace
+
+BENCHMARK(BM_AllChars30px)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AllChars200px)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OneLine80Chars1000px)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,120 @@
+#include "main/Render.h"
+
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+void Check(bool ok, const std::string& message) {
+  if (!ok) throw std::invalid_argument(message);
+}
+
+// The window's controls keep every value in range; other callers may not.
+void Validate(const TRenderSettings& s, int logPixelsY) {
+  Check(std::isfinite(s.Size) && s.Size >= MinFontSize && s.Size <= MaxFontSize,
+        "Size must be between 1 and 1000");
+  Check(s.SizeUnit == suPixels || s.SizeUnit == suPoints, "Size unit must be px or pt");
+  Check(s.WidthMode >= wmToString && s.WidthMode <= wmUserWidth, "Unknown width mode");
+  Check(s.UserWidth >= 0 && s.UserWidth <= MaxUserWidth,
+        "User width must be between 0 and " + std::to_string(MaxUserWidth));
+  Check(!s.Shadow ||
+            (s.ShadowDistance >= MinShadowDistance && s.ShadowDistance <= MaxShadowDistance),
+        "Shadow distance must be between 1 and 20");
+  Check(s.Align >= alLeft && s.Align <= alRight, "Unknown alignment");
+  Check(logPixelsY > 0, "The screen resolution must be positive");
+}
+
+// A line with a break of its own would be drawn as two; split it so that the
+// lines the export cuts out are the lines that were drawn.
+std::vector<std::string> SplitLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i] != '\r' && line[i] != '\n') continue;
+      out.push_back(line.substr(start, i - start));
+      if (line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+    out.push_back(line.substr(start));
+  }
+  return out;
+}
+
+// Every line followed by CR LF, but the break after the last line is neither
+// measured nor drawn: an empty last line still counts.
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines)
+    text += line + "\r\n";
+  if (text.size() > 1 && text[text.size() - 2] == '\r') text.resize(text.size() - 2);
+  return text;
+}
+
+std::unique_ptr<TFastDIB> MakeSurface(int width, int height, const TFontHandle& font) {
+  auto surface = std::make_unique<TFastDIB>();
+  surface->Allocate(width, height, 24);
+  surface->FontHandle = font;
+  surface->DC->SelectFont(font);
+  return surface;
+}
+
+int CheckedSum(int a, int b) {
+  const std::int64_t sum = std::int64_t(a) + b;
+  if (sum > INT32_MAX) throw std::length_error("Image too large");
+  return int(sum);
+}
+
+} // namespace
+
+std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int logPixelsY) {
+  Validate(settings, logPixelsY);
+  if (settings.Lines.empty()) return std::nullopt;
+
+  TRenderResult result;
+  result.Lines = SplitLines(settings.Lines);
+  result.Text = JoinLines(result.Lines);
+  result.FAlign = settings.Align;
+  result.WidthMode = settings.WidthMode;
+  result.UserWidth = settings.UserWidth;
+  result.Shadow = settings.Shadow;
+  result.BackColor = settings.BackColor;
+  result.DrawFlags = DrawFlags(settings.Align);
+
+  const LOGFONT description =
+      BuildFontDescription(GetFontTemplate(settings.FaceName), settings, logPixelsY);
+  const TFontHandle font = CreateFontIndirect(description);
+
+  // The size is known only after measuring; a small surface lends its DC.
+  TRect measured{0, 0, 1, 1};
+  {
+    const std::unique_ptr<TFastDIB> probe = MakeSurface(10, 10, font);
+    DrawTextEx(*probe->DC, result.Text, measured, MeasureFlags);
+  }
+  int w = measured.Right;
+  const int h = measured.Bottom;
+  if (settings.WidthMode == wmUserWidth && settings.UserWidth > w) w = settings.UserWidth;
+  const int d = settings.Shadow ? settings.ShadowDistance : 0;
+  result.ShadowDistance = d;
+  result.TextRect = {0, 0, w, h};
+
+  result.FSurface = MakeSurface(CheckedSum(w, d), CheckedSum(h, d), font);
+  TFastDIB& surface = *result.FSurface;
+  surface.DC->SelectBrush(settings.BackColor);
+  surface.FillArea({0, 0, w + d, h + d});
+  surface.SetTextTransparent(true);
+  if (settings.Shadow) {
+    surface.ApplyTextColor(settings.ShadowColor);
+    TRect shadowRect{d, d, w + d, h + d};
+    DrawTextEx(*surface.DC, result.Text, shadowRect, result.DrawFlags);
+  }
+  surface.ApplyTextColor(settings.TextColor);
+  TRect textRect = result.TextRect;
+  DrawTextEx(*surface.DC, result.Text, textRect, result.DrawFlags);
+
+  result.FPreview.SetSize(w + d, h + d);
+  surface.CopyTo(result.FPreview, 0, 0);
+  return result;
+}

@@ -1,0 +1,74 @@
+// The options that decide a rendering, and the conversions they go through
+// before they reach the text layer: the size unit, the font description and
+// the drawing flags.
+#pragma once
+
+#include "raster/Bitmap.h"
+#include "text/DC.h"
+#include "text/Font.h"
+
+#include <string>
+#include <vector>
+
+enum TSizeUnit { suPixels = 0, suPoints = 1 };
+enum TWidthMode { wmToString = 0, wmToMaxString = 1, wmUserWidth = 2 };
+enum TAlign { alLeft = 0, alCenter = 1, alRight = 2 };
+
+// The shadow swatch starts with the system's button-shadow grey.
+constexpr TColor clBtnShadow = RGB(0xA0, 0xA0, 0xA0);
+
+constexpr double MinFontSize = 1;
+constexpr double MaxFontSize = 1000;
+constexpr int MaxUserWidth = 32000;
+constexpr int MinShadowDistance = 1;
+constexpr int MaxShadowDistance = 20;
+
+struct TRenderSettings {
+  std::string FaceName;
+  bool Bold = false;
+  bool Italic = false;
+  double Size = 30; // in SizeUnit
+  int SizeUnit = suPixels;
+  bool Underline = false;
+  bool AntiAlias = true;
+  int WidthMode = wmToMaxString;
+  int UserWidth = 0; // pixels
+  bool Shadow = false;
+  int ShadowDistance = 1; // pixels
+  TColor TextColor = RGB(0, 0, 0);
+  TColor BackColor = RGB(0xFF, 0xFF, 0xFF);
+  TColor ShadowColor = clBtnShadow;
+  int Align = alLeft;
+  std::vector<std::string> Lines; // UTF-8, without line breaks
+};
+
+// The cell height in pixels that a size asks for; halves go to the even
+// neighbour. logPixelsY is the screen's vertical dots per inch.
+int PixelSize(double size, int sizeUnit, int logPixelsY);
+
+// The size shown after switching unit, kept within MinFontSize..MaxFontSize;
+// not rounded, so a switch there and back gives the same pixel size.
+double ConvertSizeUnit(double size, int fromUnit, int toUnit, int logPixelsY);
+
+// The description of the first installed font of that face, with a width of 0.
+// A face that is not installed gives the template of the previous lookup
+// (all zeros before the first).
+LOGFONT GetFontTemplate(const std::string& faceName);
+
+LOGFONT BuildFontDescription(const LOGFONT& fontTemplate, const TRenderSettings& settings,
+                             int logPixelsY);
+
+// Drawing flags for an alignment: DT_LEFT, DT_CENTER or DT_RIGHT with
+// DT_NOCLIP and DT_NOPREFIX.
+unsigned DrawFlags(int align);
+// Measuring flags: DT_CALCRECT and DT_NOPREFIX, from the rectangle (0, 0, 1, 1).
+constexpr unsigned MeasureFlags = DT_CALCRECT | DT_NOPREFIX;
+
+// The bounds of the user width field after a rendering whose surface is
+// surfaceWidth wide (0 before the first): fixed at that width unless the
+// width mode is "User width".
+struct TWidthBounds {
+  int Min = 0;
+  int Max = MaxUserWidth;
+};
+TWidthBounds UserWidthBounds(int widthMode, int surfaceWidth);
