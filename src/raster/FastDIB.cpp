@@ -48,6 +48,12 @@ std::uint8_t Expand(std::uint32_t value, int bits) {
   return std::uint8_t((value * 255 + max / 2) / max);
 }
 
+// Scales 0..255 to a channel of `bits` bits.
+std::uint32_t Pack(std::uint8_t value, int bits) {
+  if (bits >= 8) return std::uint32_t(value) << (bits - 8);
+  return std::uint32_t(value) >> (8 - bits);
+}
+
 constexpr int ScreenBitsPerPixel = 32;
 
 } // namespace
@@ -240,10 +246,9 @@ void TFastDIB::WritePixel(int x, int y, TColor color) {
   }
   case 16:
   case 32: {
-    const std::uint32_t v =
-        ((std::uint32_t(GetRValue(color) >> RedShift) << RedPos) & ColorTable[0]) |
-        ((std::uint32_t(GetGValue(color) >> GreenShift) << GreenPos) & ColorTable[1]) |
-        ((std::uint32_t(GetBValue(color) >> BlueShift)) & ColorTable[2]);
+    const std::uint32_t v = (Pack(GetRValue(color), RedBits) << RedPos & ColorTable[0]) |
+                            (Pack(GetGValue(color), GreenBits) << GreenPos & ColorTable[1]) |
+                            (Pack(GetBValue(color), BlueBits) & ColorTable[2]);
     if (bits == 16) {
       const std::uint16_t s = std::uint16_t(v);
       std::memcpy(row + std::size_t(x) * 2, &s, 2);

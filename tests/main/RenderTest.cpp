@@ -178,7 +178,7 @@ TEST(Render, AntiAliasingGivesIntermediateColoursAndItsAbsenceExactlyTwo) {
 }
 
 TEST(Render, UnderlineDrawsABarUnderEachLine) {
-  TRenderSettings s = Settings({"under", "lined"});
+  TRenderSettings s = Settings({"under", "under"});
   const TBitmap plain = Render(s).FPreview;
   s.Underline = true;
   const TBitmap under = Render(s).FPreview;
