@@ -1,6 +1,7 @@
 #include "raster/FastDIB.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -115,9 +116,38 @@ void TFastDIB::AllocateEx(std::uint8_t* memory, int width, int height, int bitsP
       blueBits == BlueBits)
     return;
 
+  // Everything that may fail comes first, so a failed allocation leaves the
+  // surface as it was.
+  const std::size_t sizeImage = std::size_t(rowCount) * std::size_t(layout.Stride);
+  TMemory fresh;
+  std::uint8_t* pixels = memory;
+  if (!memory && sizeImage > 0) {
+    // calloc: large blocks come from the system already zero, so a big
+    // surface is not cleared twice before it is filled.
+    fresh.reset(static_cast<std::uint8_t*>(std::calloc(sizeImage, 1)));
+    if (!fresh)
+      throw std::length_error("Not enough memory for an image of " + std::to_string(width) + " x " +
+                              std::to_string(rowCount) + " pixels");
+    pixels = fresh.get();
+  }
+  std::vector<std::uint8_t*> rows(std::size_t(rowCount), nullptr);
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    rows[i] = pixels + i * std::size_t(layout.Stride);
+  std::unique_ptr<TDC> dc;
+  if (!memory && UsesGdi) {
+    // Text is drawn into blue, green, red bytes only; other layouts still measure.
+    const bool bytes = bitsPerPixel == 24 ||
+                       (bitsPerPixel == 32 && redBits == 8 && greenBits == 8 && blueBits == 8);
+    const bool drawable = bytes && pixels;
+    dc = drawable
+             ? std::make_unique<TDC>(TPixelView{pixels, width, height, layout.Stride, bitsPerPixel})
+             : std::make_unique<TDC>();
+  }
+
   Info.bmiHeader.biWidth = width;
   Info.bmiHeader.biHeight = height;
   Info.bmiHeader.biBitCount = std::uint16_t(bitsPerPixel);
+  Info.bmiHeader.biSizeImage = std::uint32_t(sizeImage);
   RowCount = int(rowCount);
   RedBits = packed ? redBits : 0;
   GreenBits = packed ? greenBits : 0;
@@ -129,34 +159,16 @@ void TFastDIB::AllocateEx(std::uint8_t* memory, int width, int height, int bitsP
   RedPos = std::uint8_t(BlueBits + GreenBits);
   RowStride = int(layout.Stride);
   RowTail = int(layout.Tail);
-  Info.bmiHeader.biSizeImage = std::uint32_t(std::int64_t(RowCount) * RowStride);
-
-  if (memory) {
-    Pixels = memory;
-  } else {
-    DC.reset();
-    OwnsDC = OwnsBitmap = false;
+  Pixels = pixels;
+  Rows = std::move(rows);
+  if (!memory) {
+    // The old device context goes before the memory it draws into.
+    DC = std::move(dc);
     FontHandle.reset();
     BrushHandle.reset();
-    FMemory.assign(Info.bmiHeader.biSizeImage, 0);
-    Pixels = FMemory.data();
-    if (UsesGdi) {
-      OwnsBitmap = true;
-      OwnsPixels = false;
-    } else {
-      OwnsPixels = true;
-    }
-  }
-  Rows.resize(std::size_t(RowCount));
-  for (std::size_t i = 0; i < Rows.size(); ++i)
-    Rows[i] = Pixels + i * std::size_t(RowStride);
-  if (!memory && UsesGdi) {
-    // Text is drawn at 24 and 32 bits only; other depths still measure.
-    const bool drawable = (bitsPerPixel == 24 || bitsPerPixel == 32) && !FMemory.empty();
-    DC = drawable
-             ? std::make_unique<TDC>(TPixelView{Pixels, width, height, RowStride, bitsPerPixel})
-             : std::make_unique<TDC>();
-    OwnsDC = true;
+    FMemory = std::move(fresh);
+    OwnsDC = OwnsBitmap = UsesGdi;
+    OwnsPixels = !UsesGdi;
   }
 }
 
@@ -167,8 +179,7 @@ void TFastDIB::ReleaseResources() {
   FontHandle.reset();
   BrushHandle.reset();
   Rows.clear();
-  FMemory.clear();
-  FMemory.shrink_to_fit();
+  FMemory.reset();
   OwnsPixels = false;
   Pixels = nullptr;
 }

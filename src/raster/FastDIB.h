@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -108,5 +109,9 @@ public:
 
 private:
   void WritePixel(int x, int y, TColor color);
-  std::vector<std::uint8_t> FMemory;
+  struct TFree {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+  };
+  using TMemory = std::unique_ptr<std::uint8_t[], TFree>;
+  TMemory FMemory;
 };

@@ -166,4 +166,38 @@ TEST(FastDIB, EmptyAndOversizedSurfacesAreSafe) {
   EXPECT_THROW(huge.Allocate(1 << 20, 1 << 20, 24), std::length_error);
   EXPECT_EQ(huge.Pixels, nullptr);
   EXPECT_THROW(huge.Allocate(4, 4, 7), std::invalid_argument);
+
+  TFastDIB kept;
+  kept.Allocate(5, 4, 24);
+  kept.BrushHandle = RGB(1, 2, 3);
+  kept.FillArea({0, 0, 5, 4});
+  EXPECT_THROW(kept.Allocate(1 << 20, 1 << 20, 24), std::length_error);
+  EXPECT_EQ(kept.Width(), 5) << "a refused size leaves the surface as it was";
+  EXPECT_EQ(kept.GetPixel(4, 3), RGB(1, 2, 3));
+}
+
+TEST(FastDIB, TextIsDrawnStraightIntoThePixels) {
+  for (int bits : {24, 32}) {
+    TFastDIB dib;
+    dib.Allocate(40, 40, bits);
+    ASSERT_NE(dib.DC, nullptr);
+    dib.DC->SelectBrush(RGB(255, 255, 255));
+    dib.FillArea({0, 0, 40, 40}); // no brush of its own: the DC's
+    EXPECT_EQ(dib.GetPixel(39, 0), RGB(255, 255, 255)) << bits;
+    dib.SetTextTransparent(true);
+    dib.ApplyTextColor(RGB(0, 0, 0));
+    TRect r{0, 0, 40, 40};
+    DrawTextEx(*dib.DC, "M", r, DT_LEFT | DT_NOCLIP | DT_NOPREFIX);
+    TBitmap out(40, 40);
+    dib.CopyTo(out, 0, 0);
+    int black = 0, blackInTopHalf = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 40; ++x)
+        if (out.GetPixel(x, y) == RGB(0, 0, 0)) {
+          ++black;
+          blackInTopHalf += y < 20;
+        }
+    EXPECT_GT(black, 0) << bits;
+    EXPECT_GT(blackInTopHalf, 0) << bits << ": the first line is at the top of the image";
+  }
 }
