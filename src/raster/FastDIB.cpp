@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include <sys/mman.h>
+
 namespace {
 
 // Stride and tail in 64 bits, so that absurd widths are refused, not wrapped.
@@ -56,8 +58,16 @@ std::uint32_t Pack(std::uint8_t value, int bits) {
 }
 
 constexpr int ScreenBitsPerPixel = 32;
+constexpr std::size_t HugePageBytes = std::size_t(2) << 20;
 
 } // namespace
+
+void TSurfaceMemoryFree::operator()(std::uint8_t* p) const {
+  if (MappedBytes)
+    munmap(p, MappedBytes);
+  else
+    std::free(p);
+}
 
 TFastDIB::TFastDIB() {
   ColorTable = Info.bmiColors.data();
@@ -122,9 +132,18 @@ void TFastDIB::AllocateEx(std::uint8_t* memory, int width, int height, int bitsP
   TMemory fresh;
   std::uint8_t* pixels = memory;
   if (!memory && sizeImage > 0) {
-    // calloc: large blocks come from the system already zero, so a big
-    // surface is not cleared twice before it is filled.
-    fresh.reset(static_cast<std::uint8_t*>(std::calloc(sizeImage, 1)));
+    // Zeroed by the system or by calloc, never cleared twice. Large surfaces
+    // ask for huge pages: faulting in small pages cost more than the drawing.
+    if (sizeImage >= HugePageBytes) {
+      const std::size_t mapped = (sizeImage + HugePageBytes - 1) / HugePageBytes * HugePageBytes;
+      void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (p != MAP_FAILED) {
+        madvise(p, mapped, MADV_HUGEPAGE);
+        fresh = TMemory(static_cast<std::uint8_t*>(p), TSurfaceMemoryFree{mapped});
+      }
+    } else {
+      fresh.reset(static_cast<std::uint8_t*>(std::calloc(sizeImage, 1)));
+    }
     if (!fresh)
       throw std::length_error("Not enough memory for an image of " + std::to_string(width) + " x " +
                               std::to_string(rowCount) + " pixels");

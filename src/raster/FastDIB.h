@@ -43,6 +43,13 @@ static_assert(sizeof(TBitmapInfo) == 1064);
 constexpr std::uint32_t BI_RGB = 0;
 constexpr std::uint32_t BI_BITFIELDS = 3;
 
+// Large surfaces are mapped from the system in huge pages; small ones come
+// from the heap.
+struct TSurfaceMemoryFree {
+  std::size_t MappedBytes = 0;
+  void operator()(std::uint8_t* p) const;
+};
+
 class TFastDIB {
 public:
   // Largest pixel memory one surface may take, the same bound as TBitmap;
@@ -109,9 +116,6 @@ public:
 
 private:
   void WritePixel(int x, int y, TColor color);
-  struct TFree {
-    void operator()(std::uint8_t* p) const { std::free(p); }
-  };
-  using TMemory = std::unique_ptr<std::uint8_t[], TFree>;
+  using TMemory = std::unique_ptr<std::uint8_t[], TSurfaceMemoryFree>;
   TMemory FMemory;
 };
