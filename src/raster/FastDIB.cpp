@@ -59,6 +59,9 @@ std::uint32_t Pack(std::uint8_t value, int bits) {
 
 constexpr int ScreenBitsPerPixel = 32;
 constexpr std::size_t HugePageBytes = std::size_t(2) << 20;
+// From here on a surface is mapped in whole huge pages: a rendering of a few
+// hundred kilobytes already spent most of its time in page faults.
+constexpr std::size_t MappedFromBytes = std::size_t(256) << 10;
 
 } // namespace
 
@@ -134,7 +137,7 @@ void TFastDIB::AllocateEx(std::uint8_t* memory, int width, int height, int bitsP
   if (!memory && sizeImage > 0) {
     // Zeroed by the system or by calloc, never cleared twice. Large surfaces
     // ask for huge pages: faulting in small pages cost more than the drawing.
-    if (sizeImage >= HugePageBytes) {
+    if (sizeImage >= MappedFromBytes) {
       const std::size_t mapped = (sizeImage + HugePageBytes - 1) / HugePageBytes * HugePageBytes;
       void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
       if (p != MAP_FAILED) {
