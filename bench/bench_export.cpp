@@ -1,0 +1,119 @@
+// The two saves that write many files: the HTML page of the 224 characters
+// of "All font chars" and one GIF per line of a long text, both at 30 px.
+#include "export/Export.h"
+#include "export/RenderSource.h"
+#include "main/AutoFill.h"
+#include "main/Render.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/resource.h>
+
+namespace {
+
+class TBenchDir {
+public:
+  TBenchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "glyptika-bench-XXXXXX");
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    FPath = pattern;
+  }
+  ~TBenchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(FPath, ignored);
+  }
+  std::string Path() const { return FPath.string() + "/"; }
+
+private:
+  std::filesystem::path FPath;
+};
+
+TRenderResult Render(std::vector<std::string> Lines) {
+  TRenderSettings settings;
+  settings.FaceName = "DejaVu Sans";
+  settings.Size = 30;
+  settings.Lines = std::move(Lines);
+  std::optional<TRenderResult> rendering = RenderText(settings, 96);
+  if (!rendering) throw std::runtime_error("nothing rendered");
+  return std::move(*rendering);
+}
+
+double PeakMiB() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_maxrss) / 1024.0;
+}
+
+void HtmlExport(benchmark::State& state, bool Script) {
+  const TRenderResult rendering = Render(AutoFillLines(afAllChars));
+  TBenchDir dir;
+  std::size_t files = 0;
+  for (auto _ : state) {
+    TCTable table;
+    table.Choices.IncludeScript = Script;
+    table.Choices.WriteSize = true;
+    table.Choices.WriteAlt = true;
+    table.Prepare(ExportSourceOf(rendering));
+    TUnattendedPlatform platform;
+    platform.SaveFileName = dir.Path() + "page.html";
+    files = table.BSaveClick(platform).Written.size();
+  }
+  state.counters["files"] = double(files);
+  state.counters["peak_MiB"] = PeakMiB();
+}
+
+void PrepareAllChars(benchmark::State& state) {
+  const TRenderResult rendering = Render(AutoFillLines(afAllChars));
+  for (auto _ : state) {
+    TCTable table;
+    table.Prepare(ExportSourceOf(rendering));
+    benchmark::DoNotOptimize(table.ColorCount());
+  }
+}
+
+std::vector<std::string> ManyLines() {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 5000; ++i)
+    lines.push_back("Line " + std::to_string(i) + " of the text");
+  return lines;
+}
+
+void PrepareManyLines(benchmark::State& state) {
+  const TRenderResult rendering = Render(ManyLines());
+  for (auto _ : state) {
+    TCTable table;
+    table.Prepare(ExportSourceOf(rendering));
+    benchmark::DoNotOptimize(table.ColorCount());
+  }
+  state.counters["peak_MiB"] = PeakMiB();
+}
+
+void LinesExport(benchmark::State& state) {
+  const TRenderResult rendering = Render(ManyLines());
+  TBenchDir dir;
+  std::size_t files = 0;
+  // The save alone: preparing an image of this size is the codec's work.
+  TCTable table;
+  table.Choices.Save = TSaveKind::Lines;
+  table.Choices.Mask = "line%n.gif";
+  table.Prepare(ExportSourceOf(rendering));
+  TUnattendedPlatform platform;
+  platform.Folder = dir.Path();
+  for (auto _ : state)
+    files = table.BSaveClick(platform).Written.size();
+  state.counters["files"] = double(files);
+  state.counters["image_Mpx"] =
+      double(rendering.FPreview.Width()) * rendering.FPreview.Height() / 1e6;
+  state.counters["peak_MiB"] = PeakMiB();
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(HtmlExport, all224_30px_plain, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HtmlExport, all224_30px_script, true)->Unit(benchmark::kMillisecond);
+BENCHMARK(PrepareAllChars)->Unit(benchmark::kMillisecond);
+BENCHMARK(PrepareManyLines)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(LinesExport)->Unit(benchmark::kMillisecond)->Iterations(3);
