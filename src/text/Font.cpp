@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <list>
 #include <mutex>
+#include <optional>
 
 using text_detail::TFaceMember;
 using text_detail::TFontDatabase;
@@ -298,18 +299,21 @@ TChoice ChooseMember(TFontDatabase& db, const LOGFONT& lf, int weight, bool ital
                    [&](const TFaceMember& a, const TFaceMember& b) {
                      return Distance(a, weight, italic) < Distance(b, weight, italic);
                    });
-  if (auto substitute = db.BestMatch(lf.lfFaceName, weight, italic))
-    candidates.push_back(*substitute);
-  if (candidates.empty()) throw ETextError("No font is installed");
   std::string firstError;
-  for (const TFaceMember& member : candidates) {
+  const auto open = [&](const TFaceMember& member) -> std::optional<TChoice> {
     try {
       return TChoice{member, db.Open(member.File, member.Index)};
     } catch (const ETextError& e) {
       if (firstError.empty()) firstError = e.what();
+      return std::nullopt;
     }
-  }
-  throw ETextError(firstError);
+  };
+  for (const TFaceMember& member : candidates)
+    if (auto choice = open(member)) return std::move(*choice);
+  // Not installed (or not loadable): the font mapper's substitute.
+  if (auto substitute = db.BestMatch(lf.lfFaceName, weight, italic))
+    if (auto choice = open(*substitute)) return std::move(*choice);
+  throw ETextError(firstError.empty() ? "No font is installed" : firstError);
 }
 
 } // namespace

@@ -2,13 +2,13 @@
 
 #include "text/Font.h"
 
-#include FT_SFNT_NAMES_H
-#include FT_TRUETYPE_IDS_H
-#include FT_TRUETYPE_TABLES_H
+#include "text/SfntInfo.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <set>
+#include <tuple>
 
 namespace text_detail {
 
@@ -20,81 +20,8 @@ std::string Lower(std::string s) {
   return s;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
-
-std::string DecodeName(const FT_SfntName& name) {
-  std::string out;
-  const bool utf16 =
-      name.platform_id == TT_PLATFORM_MICROSOFT || name.platform_id == TT_PLATFORM_APPLE_UNICODE;
-  if (!utf16) {
-    // Mac Roman: only its ASCII half is common in family names.
-    for (FT_UInt i = 0; i < name.string_len; ++i)
-      AppendUtf8(out, name.string[i]);
-    return out;
-  }
-  for (FT_UInt i = 0; i + 1 < name.string_len; i += 2) {
-    char32_t c = char32_t(name.string[i] << 8 | name.string[i + 1]);
-    if (c >= 0xD800 && c < 0xDC00 && i + 3 < name.string_len) {
-      const char32_t low = char32_t(name.string[i + 2] << 8 | name.string[i + 3]);
-      if (low >= 0xDC00 && low < 0xE000) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-    }
-    if (c == 0) break;
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
-// The name record Windows would show an English user: Windows platform,
-// US English first.
-std::string SfntName(FT_Face face, FT_UShort nameId) {
-  int bestScore = 0;
-  std::string best;
-  const FT_UInt count = FT_Get_Sfnt_Name_Count(face);
-  for (FT_UInt i = 0; i < count; ++i) {
-    FT_SfntName name;
-    if (FT_Get_Sfnt_Name(face, i, &name) != 0 || name.name_id != nameId) continue;
-    int score = 0;
-    if (name.platform_id == TT_PLATFORM_MICROSOFT)
-      score = name.language_id == TT_MS_LANGID_ENGLISH_UNITED_STATES ? 4
-              : (name.language_id & 0x3FF) == 0x09                   ? 3
-                                                                     : 2;
-    else if (name.platform_id == TT_PLATFORM_APPLE_UNICODE)
-      score = 2;
-    else if (name.platform_id == TT_PLATFORM_MACINTOSH && name.language_id == TT_MAC_LANGID_ENGLISH)
-      score = 1;
-    if (score > bestScore) {
-      std::string decoded = DecodeName(name);
-      if (decoded.empty()) continue;
-      bestScore = score;
-      best = std::move(decoded);
-    }
-  }
-  return best;
-}
-
-std::uint8_t CharSetOf(const TT_OS2* os2, FT_Face face) {
-  for (int i = 0; i < face->num_charmaps; ++i)
-    if (face->charmaps[i]->encoding == FT_ENCODING_MS_SYMBOL) return SYMBOL_CHARSET;
-  if (os2 == nullptr || os2->version == 0) return ANSI_CHARSET;
+std::uint8_t CharSetOf(const TSfntInfo& info) {
+  if (info.Symbol) return SYMBOL_CHARSET;
   static constexpr std::pair<int, std::uint8_t> ranges[] = {
       {0, ANSI_CHARSET},    {1, EASTEUROPE_CHARSET},   {2, RUSSIAN_CHARSET},
       {3, GREEK_CHARSET},   {4, TURKISH_CHARSET},      {5, HEBREW_CHARSET},
@@ -103,20 +30,18 @@ std::uint8_t CharSetOf(const TT_OS2* os2, FT_Face face) {
       {19, HANGUL_CHARSET}, {20, CHINESEBIG5_CHARSET}, {21, JOHAB_CHARSET},
       {31, SYMBOL_CHARSET}};
   for (auto [bit, charset] : ranges)
-    if (os2->ulCodePageRange1 & (1ul << bit)) return charset;
+    if (info.CodePages & (1u << bit)) return charset;
   return DEFAULT_CHARSET;
 }
 
-std::uint8_t PitchAndFamilyOf(const TT_OS2* os2, FT_Face face) {
-  const std::uint8_t pitch = FT_IS_FIXED_WIDTH(face) ? FIXED_PITCH : VARIABLE_PITCH;
-  if (FT_IS_FIXED_WIDTH(face)) return pitch | FF_MODERN;
-  if (os2 == nullptr) return pitch | FF_DONTCARE;
-  const FT_Byte familyKind = os2->panose[0], serif = os2->panose[1];
-  if (familyKind == 3) return pitch | FF_SCRIPT;
-  if (familyKind == 4 || familyKind == 5) return pitch | FF_DECORATIVE;
-  if (familyKind == 2 && serif >= 11 && serif <= 13) return pitch | FF_SWISS;
-  if (familyKind == 2 && serif >= 2) return pitch | FF_ROMAN;
-  return pitch | FF_DONTCARE;
+std::uint8_t PitchAndFamilyOf(const TSfntInfo& info) {
+  if (info.FixedPitch) return FIXED_PITCH | FF_MODERN;
+  const std::uint8_t kind = info.Panose[0], serif = info.Panose[1];
+  if (kind == 3) return VARIABLE_PITCH | FF_SCRIPT;
+  if (kind == 4 || kind == 5) return VARIABLE_PITCH | FF_DECORATIVE;
+  if (kind == 2 && serif >= 11 && serif <= 13) return VARIABLE_PITCH | FF_SWISS;
+  if (kind == 2 && serif >= 2) return VARIABLE_PITCH | FF_ROMAN;
+  return VARIABLE_PITCH | FF_DONTCARE;
 }
 
 std::string FcString(FcPattern* pattern, const char* object, int n = 0) {
@@ -156,7 +81,8 @@ using TFcObjectSetPtr = std::unique_ptr<FcObjectSet, TFcObjectSetDeleter>;
 
 TFcFontSetPtr List(FcConfig* config, FcPattern* pattern) {
   TFcObjectSetPtr objects(FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_WEIGHT,
-                                           FC_SLANT, FC_VARIABLE, nullptr));
+                                           FC_SLANT, FC_VARIABLE, FC_SCALABLE, FC_SPACING,
+                                           nullptr));
   return TFcFontSetPtr(FcFontList(config, pattern, objects.get()));
 }
 
@@ -189,18 +115,23 @@ TFontDatabase& TFontDatabase::Instance() {
 
 TFontDatabase::TFontDatabase(const std::string& configFile)
     : FLibrary(std::make_shared<TFtLibrary>()) {
-  if (configFile.empty()) {
-    FConfig = FcInitLoadConfigAndFonts();
-  } else {
-    FConfig = FcConfigCreate();
-    if (FConfig != nullptr &&
-        (!FcConfigParseAndLoad(FConfig, reinterpret_cast<const FcChar8*>(configFile.c_str()),
-                               FcTrue) ||
-         !FcConfigBuildFonts(FConfig))) {
+  // Loading the configuration ourselves skips the scan of every available
+  // configuration snippet that FcInit does, a good part of start-up time.
+  FConfig = FcConfigCreate();
+  if (FConfig != nullptr) {
+    FcChar8* file = configFile.empty()
+                        ? FcConfigGetFilename(FConfig, nullptr)
+                        : FcStrCopy(reinterpret_cast<const FcChar8*>(configFile.c_str()));
+    const bool loaded = file != nullptr && FcConfigParseAndLoad(FConfig, file, FcTrue) &&
+                        FcConfigBuildFonts(FConfig);
+    FcStrFree(file);
+    if (!loaded) {
       FcConfigDestroy(FConfig);
       FConfig = nullptr;
     }
   }
+  // Without a readable configuration fontconfig still knows where fonts lie.
+  if (FConfig == nullptr && configFile.empty()) FConfig = FcInitLoadConfigAndFonts();
   if (FConfig == nullptr) throw ETextError("fontconfig cannot be initialised");
 }
 
@@ -223,18 +154,6 @@ std::shared_ptr<TFaceFile> TFontDatabase::Open(const std::string& file, int inde
   return open;
 }
 
-// A face name without opening the file: when fontconfig knows the font by
-// one family name only, that name is its name ID 1.
-std::optional<std::string> TFontDatabase::QuickFace(FcPattern* pattern) {
-  const std::string first = FcString(pattern, FC_FAMILY, 0);
-  if (first.empty() || FcInt(pattern, FC_INDEX, 0) >> 16 != 0) return std::nullopt;
-  for (int n = 1;; ++n) {
-    const std::string other = FcString(pattern, FC_FAMILY, n);
-    if (other.empty()) return first;
-    if (!SameName(first, other)) return std::nullopt;
-  }
-}
-
 TFaceMember TFontDatabase::Describe(FcPattern* pattern) {
   TFaceMember member;
   member.File = FcString(pattern, FC_FILE);
@@ -248,53 +167,43 @@ TFaceMember TFontDatabase::Describe(FcPattern* pattern) {
   member.Italic = FcInt(pattern, FC_SLANT, FC_SLANT_ROMAN) != FC_SLANT_ROMAN;
   member.CharSet = ANSI_CHARSET;
   member.PitchAndFamily = VARIABLE_PITCH;
+  const bool namedInstance = member.Index >> 16 != 0;
 
-  FT_Face raw = nullptr;
-  if (FT_New_Face(FLibrary->Library, member.File.c_str(), member.Index, &raw) == 0) {
-    TFtFacePtr face(raw);
-    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face.get(), FT_SFNT_OS2));
-    if (os2 != nullptr && os2->version == 0xFFFF) os2 = nullptr;
-    member.CharSet = CharSetOf(os2, face.get());
-    member.PitchAndFamily = PitchAndFamilyOf(os2, face.get());
-    member.FontType = !FT_IS_SCALABLE(face.get()) ? RASTER_FONTTYPE
-                      : FT_IS_SFNT(face.get())    ? TRUETYPE_FONTTYPE
-                                                  : 0;
-    const bool namedInstance = member.Index >> 16 != 0;
-    if (FT_IS_SFNT(face.get())) {
-      if (std::string id1 = SfntName(face.get(), TT_NAME_ID_FONT_FAMILY); !id1.empty())
-        member.Face = id1;
-      member.Style = SfntName(face.get(), TT_NAME_ID_FONT_SUBFAMILY);
-      member.FullName = SfntName(face.get(), TT_NAME_ID_FULL_NAME);
-      if (!namedInstance) {
-        if (os2 != nullptr) {
-          int weight = os2->usWeightClass;
-          if (weight >= 1 && weight <= 9) weight *= 100;
-          member.Weight = std::clamp(weight, 1, 1000);
-          member.Italic = (os2->fsSelection & 1) != 0;
-        } else {
-          member.Weight = (face->style_flags & FT_STYLE_FLAG_BOLD) ? FW_BOLD : FW_NORMAL;
-          member.Italic = (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
-        }
-      }
+  if (auto info = ReadSfntInfo(member.File, member.Index)) {
+    if (!info->Family.empty()) member.Face = info->Family;
+    member.Style = info->Style;
+    member.FullName = info->FullName;
+    if (!namedInstance) {
+      member.Weight = info->Weight;
+      member.Italic = info->Italic;
     }
-    if (namedInstance) {
-      // A named instance of a variable font: its instance name gives the
-      // legacy face, as Windows lists "Family Light" beside "Family".
-      std::string instance = FcString(pattern, FC_STYLE);
-      std::string style = member.Italic ? "Italic" : "Regular";
-      std::string stem = instance;
-      if (member.Italic && stem.size() > 7 && stem.ends_with(" Italic"))
-        stem.resize(stem.size() - 7);
-      if (SameName(stem, "Regular") || SameName(stem, "Italic")) {
-        stem.clear();
-      } else if (SameName(stem, "Bold")) {
-        stem.clear();
-        style = member.Italic ? "Bold Italic" : "Bold";
-      }
-      if (!stem.empty()) member.Face += " " + stem;
-      member.Style = style;
-      member.FullName.clear();
+    member.CharSet = CharSetOf(*info);
+    member.PitchAndFamily = PitchAndFamilyOf(*info);
+    member.FontType = info->Outlines ? TRUETYPE_FONTTYPE : RASTER_FONTTYPE;
+  } else {
+    // Type 1, PCF and the like carry no style names.
+    FcBool scalable = FcFalse;
+    FcPatternGetBool(pattern, FC_SCALABLE, 0, &scalable);
+    member.FontType = scalable ? 0 : RASTER_FONTTYPE;
+    int spacing = FC_PROPORTIONAL;
+    FcPatternGetInteger(pattern, FC_SPACING, 0, &spacing);
+    if (spacing >= FC_MONO) member.PitchAndFamily = FIXED_PITCH | FF_MODERN;
+  }
+  if (namedInstance) {
+    // A named instance of a variable font: its instance name gives the
+    // legacy face, as Windows lists "Family Light" beside "Family".
+    std::string stem = FcString(pattern, FC_STYLE);
+    std::string style = member.Italic ? "Italic" : "Regular";
+    if (member.Italic && stem.size() > 7 && stem.ends_with(" Italic")) stem.resize(stem.size() - 7);
+    if (SameName(stem, "Regular") || SameName(stem, "Italic")) {
+      stem.clear();
+    } else if (SameName(stem, "Bold")) {
+      stem.clear();
+      style = member.Italic ? "Bold Italic" : "Bold";
     }
+    if (!stem.empty()) member.Face += " " + stem;
+    member.Style = style;
+    member.FullName.clear();
   }
   if (member.Face.empty()) member.Face = member.File;
   if (member.FullName.empty())
@@ -313,16 +222,7 @@ std::vector<TFaceMember> TFontDatabase::Faces() {
   for (int i = 0; set != nullptr && i < set->nfont; ++i) {
     FcPattern* pattern = set->fonts[i];
     if (IsVariableDefault(pattern)) continue;
-    TFaceMember member;
-    if (auto quick = QuickFace(pattern)) {
-      member.Face = *quick;
-      member.File = FcString(pattern, FC_FILE);
-      member.Index = FcInt(pattern, FC_INDEX, 0);
-      if (seen.contains(Lower(member.Face))) continue;
-      member = Describe(pattern);
-    } else {
-      member = Describe(pattern);
-    }
+    TFaceMember member = Describe(pattern);
     if (seen.insert(Lower(member.Face)).second) faces.push_back(std::move(member));
   }
   std::sort(faces.begin(), faces.end(), [](const TFaceMember& a, const TFaceMember& b) {

@@ -77,7 +77,6 @@ public:
 
 private:
   TFaceMember Describe(FcPattern* pattern);
-  std::optional<std::string> QuickFace(FcPattern* pattern);
 
   std::recursive_mutex FMutex;
   std::shared_ptr<TFtLibrary> FLibrary;
