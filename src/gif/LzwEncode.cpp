@@ -78,28 +78,101 @@ std::span<const std::uint8_t> TGif::PixelsInWalkOrder(std::vector<std::uint8_t>&
   return Scratch;
 }
 
-void TGif::LzwEncode(TGifImageRecord& Image) {
-  LzwBegin(&Image);
-  LzwResetTable();
-  StartProgress(Image.PixelCount, "LZW encode image");
-  FImageStream->Clear();
+namespace {
+
+// The string table for matching. child[code][pixel] is the entry extending
+// `code` by `pixel`, 0 for none. For images of at most 4 colours,
+// pair[pixel pair][code] extends it by two pixels at once and holds the code
+// already scaled for its next lookup: matching long runs, as in rendered text,
+// is bound by the chain of dependent loads, and this halves and shortens it.
+template <int Bits> class TStringTable {
+public:
+  static constexpr bool Pairs = Bits <= 2;
+
+  TStringTable(std::array<int, 4096>& Prefix, std::array<int, 4096>& Suffix,
+               std::uint32_t FirstFree)
+      : FPrefix(Prefix), FSuffix(Suffix), FFirstFree(FirstFree),
+        FChild(std::size_t(4096) << Bits, 0),
+        FPair(Pairs ? std::size_t(4096) << (2 * Bits) : 0, 0) {}
+
+  void Add(std::uint32_t Code, std::uint32_t Prev, std::uint32_t Pixel) {
+    FPrefix[Code] = int(Prev);
+    FSuffix[Code] = int(Pixel);
+    FChild[(std::size_t(Prev) << Bits) | Pixel] = std::uint16_t(Code);
+    if (Pairs && Prev >= FFirstFree) FPair[PairSlot(Code)] = std::uint16_t(Code << (2 * Bits));
+  }
+
+  // Forgets the entries from FirstFree up to Next; cheaper than clearing the tables.
+  void Reset(std::uint32_t Next) {
+    for (std::uint32_t c = FFirstFree; c < Next; ++c) {
+      FChild[(std::size_t(FPrefix[c]) << Bits) | std::uint32_t(FSuffix[c])] = 0;
+      if (Pairs && std::uint32_t(FPrefix[c]) >= FFirstFree) FPair[PairSlot(c)] = 0;
+    }
+  }
+
+  // The longest string from Code on along the pixels; Pos moves past those it takes.
+  std::uint32_t Match(std::uint32_t Code, const std::uint8_t*& Pos, const std::uint8_t* End) const {
+    const std::uint8_t* p = Pos;
+    if constexpr (Pairs) {
+      std::uint32_t key = Code << (2 * Bits);
+      const std::uint16_t* pair = FPair.data();
+      while (End - p >= 2) {
+        // The pixels pick the column apart from the chain through `key`.
+        const std::uint16_t* column = pair + ((std::uint32_t(p[0]) << Bits) | p[1]);
+        const std::uint16_t two = column[key];
+        if (two == 0) break;
+        key = two;
+        p += 2;
+      }
+      Code = key >> (2 * Bits);
+      // At most one more pixel: a missing pair means the second step has no entry.
+      if (p < End) {
+        const std::uint16_t one = FChild[(std::size_t(Code) << Bits) | *p];
+        if (one != 0) {
+          Code = one;
+          ++p;
+        }
+      }
+    } else {
+      const std::uint16_t* child = FChild.data();
+      while (p < End) {
+        const std::uint16_t one = child[(std::size_t(Code) << Bits) | *p];
+        if (one == 0) break;
+        Code = one;
+        ++p;
+      }
+    }
+    Pos = p;
+    return Code;
+  }
+
+private:
+  // Entry Code seen as a two-pixel step from its prefix's prefix.
+  std::size_t PairSlot(std::uint32_t Code) const {
+    const std::uint32_t prev = std::uint32_t(FPrefix[Code]);
+    const std::size_t column =
+        (std::uint32_t(FSuffix[prev]) << Bits) | std::uint32_t(FSuffix[Code]);
+    return column + (std::size_t(FPrefix[prev]) << (2 * Bits));
+  }
+
+  std::array<int, 4096>& FPrefix;
+  std::array<int, 4096>& FSuffix;
+  std::uint32_t FFirstFree;
+  std::vector<std::uint16_t> FChild;
+  std::vector<std::uint16_t> FPair;
+};
+
+} // namespace
+
+template <int Bits> void TGif::LzwEncodePixels(std::span<const std::uint8_t> Pixels) {
   TGifLzwState& s = *FLzw;
-
-  std::vector<std::uint8_t> scratch;
-  const std::span<const std::uint8_t> pixels = PixelsInWalkOrder(scratch);
-  // A pixel above the root codes would be read back as a table code: a corrupt image.
-  const int top = pixels.empty() ? 0 : *std::max_element(pixels.begin(), pixels.end());
-  if (top > s.MaxRootCode) GifError(15);
-
-  const int suffix_bits = std::bit_width(unsigned(top));
-  std::vector<std::uint16_t> child(std::size_t(4096) << suffix_bits, 0);
   const std::uint32_t clear = std::uint32_t(s.ClearCode);
   const std::uint32_t first_free = std::uint32_t(s.FirstFreeCode);
   const int first_width = s.CodeWidth;
-
+  TStringTable<Bits> table(s.Prefix, s.Suffix, first_free);
   TCodeWriter out(FImageStream->Data);
-  const std::uint8_t* p = pixels.data();
-  const std::uint8_t* const end = p + pixels.size();
+  const std::uint8_t* p = Pixels.data();
+  const std::uint8_t* const end = p + Pixels.size();
   const std::uint8_t* const begin = p;
 
   std::uint32_t next = first_free;
@@ -109,25 +182,18 @@ void TGif::LzwEncode(TGifImageRecord& Image) {
   out.Put(prev, width);
   while (p < end) {
     UpdateProgress(int(p - begin));
-    std::uint32_t cur = *p++;
-    s.Prefix[next] = int(prev);
-    s.Suffix[next] = int(cur);
-    child[(std::size_t(prev) << suffix_bits) | cur] = std::uint16_t(next);
+    const std::uint32_t k = *p++;
+    // The entry is added before the match, which may already use it.
+    table.Add(next, prev, k);
     ++next;
     const bool full = next == 4096;
     if (!full && next > (1u << width)) ++width;
-    while (p < end) {
-      const std::uint16_t hit = child[(std::size_t(cur) << suffix_bits) | *p];
-      if (hit == 0) break;
-      cur = hit;
-      ++p;
-    }
+    const std::uint32_t cur = table.Match(k, p, end);
     out.Put(cur, width);
     prev = cur;
     if (full && p < end) {
       out.Put(clear, width);
-      for (std::uint32_t c = first_free; c < next; ++c)
-        child[(std::size_t(s.Prefix[c]) << suffix_bits) | std::uint32_t(s.Suffix[c])] = 0;
+      table.Reset(next);
       next = first_free;
       width = first_width;
       prev = *p++;
@@ -139,6 +205,52 @@ void TGif::LzwEncode(TGifImageRecord& Image) {
   s.PixelCounter = int(p - begin);
   s.EncodeNextCode = int(next);
   s.CodeWidth = width;
+}
+
+void TGif::LzwEncode(TGifImageRecord& Image) {
+  LzwBegin(&Image);
+  LzwResetTable();
+  StartProgress(Image.PixelCount, "LZW encode image");
+  FImageStream->Clear();
+
+  std::vector<std::uint8_t> scratch;
+  const std::span<const std::uint8_t> pixels = PixelsInWalkOrder(scratch);
+  // A pixel above the root codes would be read back as a table code: a corrupt image.
+  std::uint8_t top = 0;
+  for (std::uint8_t v : pixels)
+    top = std::max(top, v); // vectorises; max_element does not
+  if (top > FLzw->MaxRootCode) GifError(15);
+  // The table's width in pixel bits is fixed at compile time: shifts by a
+  // constant keep the lookup chain short.
+  switch (std::bit_width(unsigned(top))) {
+  case 0:
+    LzwEncodePixels<0>(pixels);
+    break;
+  case 1:
+    LzwEncodePixels<1>(pixels);
+    break;
+  case 2:
+    LzwEncodePixels<2>(pixels);
+    break;
+  case 3:
+    LzwEncodePixels<3>(pixels);
+    break;
+  case 4:
+    LzwEncodePixels<4>(pixels);
+    break;
+  case 5:
+    LzwEncodePixels<5>(pixels);
+    break;
+  case 6:
+    LzwEncodePixels<6>(pixels);
+    break;
+  case 7:
+    LzwEncodePixels<7>(pixels);
+    break;
+  default:
+    LzwEncodePixels<8>(pixels);
+    break;
+  }
   EndProgress();
   LzwEnd();
 }

@@ -197,6 +197,8 @@ TEST(LzwEncode, FastLookupMatchesLinearSearchOnLargeImages) {
       {"text-like 2 colours", 1000, 600, 8, TextLikePixels(1000, 600, 2, 4)},
       {"text-like 16 colours", 1000, 600, 8, TextLikePixels(1000, 600, 16, 5)},
       {"one colour", 3000, 1000, 8, Bytes(3000000, 3)},
+      {"one colour of index 0", 2000, 1000, 8, Bytes(2000000, 0)},
+      {"text-like 4 colours at size 2", 800, 500, 2, TextLikePixels(800, 500, 4, 6)},
   };
   for (const Row& row : rows)
     EXPECT_EQ(EncodeImage(row.w, row.h, row.px, row.codeSize),
