@@ -1,5 +1,7 @@
 // The two saves that write many files: the HTML page of the 224 characters
 // of "All font chars" and one GIF per line of a long text, both at 30 px.
+// The files go below TMPDIR (default /tmp): TMPDIR=/dev/shm leaves the disk's
+// inode allocation out of the figures.
 #include "export/Export.h"
 #include "export/RenderSource.h"
 #include "main/AutoFill.h"
@@ -47,18 +49,31 @@ double PeakMiB() {
   return double(usage.ru_maxrss) / 1024.0;
 }
 
-void HtmlExport(benchmark::State& state, bool Script) {
+// A fresh folder per run, as a first export makes; or the same one, so every
+// file replaces the one of the run before.
+std::string RunFolder(const TBenchDir& Dir, bool Fresh, int& Run) {
+  if (!Fresh) return Dir.Path();
+  const std::string folder = Dir.Path() + "run" + std::to_string(Run++) + "/";
+  std::filesystem::create_directory(folder);
+  return folder;
+}
+
+void HtmlExport(benchmark::State& state, bool Script, bool Fresh) {
   const TRenderResult rendering = Render(AutoFillLines(afAllChars));
   TBenchDir dir;
   std::size_t files = 0;
+  int run = 0;
   for (auto _ : state) {
+    state.PauseTiming();
+    const std::string folder = RunFolder(dir, Fresh, run);
+    state.ResumeTiming();
     TCTable table;
     table.Choices.IncludeScript = Script;
     table.Choices.WriteSize = true;
     table.Choices.WriteAlt = true;
     table.Prepare(ExportSourceOf(rendering));
     TUnattendedPlatform platform;
-    platform.SaveFileName = dir.Path() + "page.html";
+    platform.SaveFileName = folder + "page.html";
     files = table.BSaveClick(platform).Written.size();
   }
   state.counters["files"] = double(files);
@@ -91,7 +106,7 @@ void PrepareManyLines(benchmark::State& state) {
   state.counters["peak_MiB"] = PeakMiB();
 }
 
-void LinesExport(benchmark::State& state) {
+void LinesExport(benchmark::State& state, bool Fresh) {
   const TRenderResult rendering = Render(ManyLines());
   TBenchDir dir;
   std::size_t files = 0;
@@ -101,9 +116,13 @@ void LinesExport(benchmark::State& state) {
   table.Choices.Mask = "line%n.gif";
   table.Prepare(ExportSourceOf(rendering));
   TUnattendedPlatform platform;
-  platform.Folder = dir.Path();
-  for (auto _ : state)
+  int run = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    platform.Folder = RunFolder(dir, Fresh, run);
+    state.ResumeTiming();
     files = table.BSaveClick(platform).Written.size();
+  }
   state.counters["files"] = double(files);
   state.counters["image_Mpx"] =
       double(rendering.FPreview.Width()) * rendering.FPreview.Height() / 1e6;
@@ -112,8 +131,13 @@ void LinesExport(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK_CAPTURE(HtmlExport, all224_30px_plain, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(HtmlExport, all224_30px_script, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HtmlExport, all224_30px_plain, false, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HtmlExport, all224_30px_script, true, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(HtmlExport, all224_30px_plain_overwrite, false, false)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(PrepareAllChars)->Unit(benchmark::kMillisecond);
 BENCHMARK(PrepareManyLines)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(LinesExport)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(LinesExport, lines5000_30px, true)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(LinesExport, lines5000_30px_overwrite, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);

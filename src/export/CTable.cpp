@@ -166,7 +166,12 @@ void TCTable::SaveCut(const TRect& Rect, const std::string& Folder, const std::s
     return;
   }
   try {
-    CutImage(Rect)->SaveToFile(full);
+    // A file this save made holds nothing to protect: write it in place, which
+    // spares the file system a temporary and a rename per image.
+    if (created)
+      WriteIntoNewFile(full, CutImage(Rect)->SaveToBytes());
+    else
+      CutImage(Rect)->SaveToFile(full);
   } catch (...) {
     if (created) RemoveFileQuietly(full);
     throw;

@@ -71,6 +71,23 @@ void TAtomicFile::Discard() noexcept {
   FTempName.clear();
 }
 
+void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t> Bytes) {
+  const int fd = ::open(FileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) Fail("Cannot write file", FileName);
+  while (!Bytes.empty()) {
+    const ssize_t n = ::write(fd, Bytes.data(), Bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      Fail("Cannot write file", FileName);
+    }
+    Bytes = Bytes.subspan(std::size_t(n));
+  }
+  if (::close(fd) != 0) Fail("Cannot write file", FileName);
+}
+
 void RemoveFileQuietly(const std::string& FileName) noexcept {
   ::unlink(FileName.c_str());
 }

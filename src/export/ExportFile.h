@@ -2,6 +2,8 @@
 // target, which is renamed over it only when everything is written.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,10 @@ private:
   std::string FTempName;
   int FFd = -1;
 };
+
+// Writes Bytes into a file this save has just made empty; the caller removes
+// it when this throws (std::system_error), so nothing half-written stays.
+void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t> Bytes);
 
 // Removes a file, quietly: for the empty file a failed save leaves behind.
 void RemoveFileQuietly(const std::string& FileName) noexcept;
