@@ -43,6 +43,7 @@ struct TTextSize {
 struct TExportSource {
   const TBitmap* Preview = nullptr; // FPreview; read by Prepare only
   int SurfaceWidth = 0;             // Width of FSurface, shadow distance included
+  int ShadowDistance = 0;           // d, 0 without a drop shadow
   int Align = 0;                    // FAlign: 0 left, 1 centre, 2 right
   int WidthMode = 0;                // 0 "To string", 1 "To max string", 2 "User width"
   TColor BackColor = 0xFFFFFF;
@@ -167,6 +168,8 @@ public:
   void CBTransparentClick(bool Ticked);
 
   // "Save": the writer of the current choice (solid, else HTML, else lines).
+  // The HTML page is refused (EExportError) for a rendering with a shadow,
+  // whose characters are not where single letters would put them.
   TSaveResult BSaveClick(IExportPlatform& Platform);
   TSaveResult SaveHtml(IExportPlatform& Platform);
   TSaveResult SaveLines(IExportPlatform& Platform);

@@ -8,6 +8,8 @@
 TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   TSaveResult result;
   Gif(); // refuse before any dialog when nothing was prepared
+  if (FSource.ShadowDistance > 0)
+    throw EExportError("The HTML page cannot be made from a rendering with a drop shadow.");
   const std::optional<std::string> chosen =
       Platform.SaveFileDialog({"HTML file (*.htm)|*.htm|HTML file (*.html)|*.html", "html", true});
   if (!chosen) {

@@ -4,6 +4,7 @@ TExportSource ExportSourceOf(const TRenderResult& Rendering) {
   TExportSource source;
   source.Preview = &Rendering.FPreview;
   source.SurfaceWidth = Rendering.FSurface ? Rendering.FSurface->Width() : 0;
+  source.ShadowDistance = Rendering.ShadowDistance;
   source.Align = Rendering.FAlign;
   source.WidthMode = Rendering.WidthMode;
   source.BackColor = Rendering.BackColor;

@@ -59,6 +59,7 @@ struct TFakeRendering {
     Draw(Lines, Align, 0, false);
     Source.Preview = &Preview;
     Source.SurfaceWidth = Preview.Width();
+    Source.ShadowDistance = Shadow;
     Source.Align = Align;
     Source.WidthMode = WidthMode;
     Source.BackColor = Back;

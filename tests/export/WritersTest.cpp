@@ -249,6 +249,13 @@ TEST(HtmlExport, PageIsWholeOrNotWritten) {
   EXPECT_EQ(run.Platform.Opened, std::vector<std::string>{run.Dir.Path() + "page.html"});
 }
 
+TEST(HtmlExport, ShadowedRenderingIsRefusedBeforeAnythingIsWritten) {
+  TSaveRun run;
+  const TFakeRendering r({"Hi"}, 0, 1, 3);
+  EXPECT_THROW(SaveHtml(run, r), EExportError);
+  EXPECT_TRUE(run.Dir.Files().empty());
+}
+
 TEST(HtmlExport, CancelledDialogWritesNothing) {
   TSaveRun run;
   const TFakeRendering r({"Hi"});
