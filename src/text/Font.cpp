@@ -238,6 +238,12 @@ int TFontInstance::Advance(char32_t ch) {
 TFont::TFont(LOGFONT description, std::shared_ptr<TImpl> impl)
     : FDescription(std::move(description)), FImpl(std::move(impl)) {}
 
+// The last handle may free FreeType objects that other fonts share.
+TFont::~TFont() {
+  std::lock_guard lock(TFontDatabase::Instance().Mutex());
+  FImpl.reset();
+}
+
 const std::string& TFont::FaceName() const {
   return FImpl->FaceName;
 }

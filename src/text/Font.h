@@ -91,7 +91,9 @@ constexpr int DEVICE_FONTTYPE = 2;
 constexpr int TRUETYPE_FONTTYPE = 4;
 
 // A font description. lfHeight > 0 asks for that cell height in pixels,
-// lfHeight < 0 for that em height; 0 takes a default size.
+// lfHeight < 0 for that em height; 0 takes a default size. lfWidth,
+// lfEscapement and lfOrientation are carried but not applied: glyphs keep
+// their own widths and text runs horizontally.
 struct LOGFONT {
   std::int32_t lfHeight = 0;
   std::int32_t lfWidth = 0;
@@ -156,6 +158,9 @@ public:
 
   struct TImpl;
   TFont(LOGFONT description, std::shared_ptr<TImpl> impl);
+  ~TFont();
+  TFont(const TFont&) = delete;
+  TFont& operator=(const TFont&) = delete;
   const TImpl& Impl() const { return *FImpl; }
 
 private:

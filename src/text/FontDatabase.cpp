@@ -86,11 +86,6 @@ TFcFontSetPtr List(FcConfig* config, FcPattern* pattern) {
   return TFcFontSetPtr(FcFontList(config, pattern, objects.get()));
 }
 
-bool IsVariableDefault(FcPattern* pattern) {
-  FcBool variable = FcFalse;
-  return FcPatternGetBool(pattern, FC_VARIABLE, 0, &variable) == FcResultMatch && variable;
-}
-
 } // namespace
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -221,7 +216,6 @@ std::vector<TFaceMember> TFontDatabase::Faces() {
   std::set<std::string> seen;
   for (int i = 0; set != nullptr && i < set->nfont; ++i) {
     FcPattern* pattern = set->fonts[i];
-    if (IsVariableDefault(pattern)) continue;
     TFaceMember member = Describe(pattern);
     if (seen.insert(Lower(member.Face)).second) faces.push_back(std::move(member));
   }
@@ -244,7 +238,6 @@ std::vector<TFaceMember> TFontDatabase::Members(const std::string& face) {
     FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
     TFcFontSetPtr set = List(FConfig, pattern.get());
     for (int i = 0; set != nullptr && i < set->nfont; ++i) {
-      if (IsVariableDefault(set->fonts[i])) continue;
       TFaceMember member = Describe(set->fonts[i]);
       if (!SameName(member.Face, face)) continue;
       // The same font installed twice is one member.
