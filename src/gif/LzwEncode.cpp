@@ -80,6 +80,17 @@ std::span<const std::uint8_t> TGif::PixelsInWalkOrder(std::vector<std::uint8_t>&
 
 namespace {
 
+// The tables outlive one image: a save of many small cut-outs (a character or a
+// line each) would otherwise spend most of its time allocating and zeroing them.
+// Every use leaves them all zero again.
+struct TTableStore {
+  std::vector<std::uint16_t> Child, Pair;
+};
+TTableStore& Store() {
+  thread_local TTableStore store;
+  return store;
+}
+
 // The string table for matching. child[code][pixel] is the entry extending
 // `code` by `pixel`, 0 for none. For images of at most 4 colours,
 // pair[pixel pair][code] extends it by two pixels at once and holds the code
@@ -91,23 +102,32 @@ public:
 
   TStringTable(std::array<int, 4096>& Prefix, std::array<int, 4096>& Suffix,
                std::uint32_t FirstFree)
-      : FPrefix(Prefix), FSuffix(Suffix), FFirstFree(FirstFree),
-        FChild(std::size_t(4096) << Bits, 0),
-        FPair(Pairs ? std::size_t(4096) << (2 * Bits) : 0, 0) {}
+      : FPrefix(Prefix), FSuffix(Suffix), FFirstFree(FirstFree), FNext(FirstFree),
+        FChild(Store().Child), FPair(Store().Pair) {
+    // Grown with zeros; what is there is all zero, as every use resets its entries.
+    if (FChild.size() < (std::size_t(4096) << Bits)) FChild.resize(std::size_t(4096) << Bits);
+    if (Pairs && FPair.size() < (std::size_t(4096) << (2 * Bits)))
+      FPair.resize(std::size_t(4096) << (2 * Bits));
+  }
+  ~TStringTable() { Reset(); }
+  TStringTable(const TStringTable&) = delete;
+  TStringTable& operator=(const TStringTable&) = delete;
 
   void Add(std::uint32_t Code, std::uint32_t Prev, std::uint32_t Pixel) {
     FPrefix[Code] = int(Prev);
     FSuffix[Code] = int(Pixel);
     FChild[(std::size_t(Prev) << Bits) | Pixel] = std::uint16_t(Code);
     if (Pairs && Prev >= FFirstFree) FPair[PairSlot(Code)] = std::uint16_t(Code << (2 * Bits));
+    FNext = Code + 1;
   }
 
-  // Forgets the entries from FirstFree up to Next; cheaper than clearing the tables.
-  void Reset(std::uint32_t Next) {
-    for (std::uint32_t c = FFirstFree; c < Next; ++c) {
+  // Forgets the entries added since the last reset; cheaper than clearing the tables.
+  void Reset() {
+    for (std::uint32_t c = FFirstFree; c < FNext; ++c) {
       FChild[(std::size_t(FPrefix[c]) << Bits) | std::uint32_t(FSuffix[c])] = 0;
       if (Pairs && std::uint32_t(FPrefix[c]) >= FFirstFree) FPair[PairSlot(c)] = 0;
     }
+    FNext = FFirstFree;
   }
 
   // The longest string from Code on along the pixels; Pos moves past those it takes.
@@ -158,8 +178,9 @@ private:
   std::array<int, 4096>& FPrefix;
   std::array<int, 4096>& FSuffix;
   std::uint32_t FFirstFree;
-  std::vector<std::uint16_t> FChild;
-  std::vector<std::uint16_t> FPair;
+  std::uint32_t FNext;
+  std::vector<std::uint16_t>& FChild;
+  std::vector<std::uint16_t>& FPair;
 };
 
 } // namespace
@@ -193,7 +214,7 @@ template <int Bits> void TGif::LzwEncodePixels(std::span<const std::uint8_t> Pix
     prev = cur;
     if (full && p < end) {
       out.Put(clear, width);
-      table.Reset(next);
+      table.Reset();
       next = first_free;
       width = first_width;
       prev = *p++;

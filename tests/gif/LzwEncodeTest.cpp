@@ -206,6 +206,20 @@ TEST(LzwEncode, FastLookupMatchesLinearSearchOnLargeImages) {
         << row.name;
 }
 
+// The string table is kept between images; an encode cut short by an error must
+// not leave entries behind that would change the next image's codes.
+TEST(LzwEncode, EncodeCutShortLeavesNoTraceInTheNext) {
+  const Bytes px = TextLikePixels(1000, 600, 4, 7);
+  auto gif = MakeIndexedGif(1000, 600, px, 8);
+  gif->OnProgress = [](TGif&, TProgressStage stage, std::uint8_t percent, bool, const TRect&,
+                       const std::string& msg) {
+    if (stage == TProgressStage::psRunning && percent >= 50 && msg == "LZW encode image")
+      throw std::runtime_error("cancelled");
+  };
+  EXPECT_THROW(gif->SaveToBytes(), std::runtime_error);
+  EXPECT_EQ(EncodeImage(1000, 600, px, 8), ReferenceLzw(px, 8).bytes);
+}
+
 TEST(LzwEncode, PixelAboveTheRootCodesIsRefused) {
   auto gif = MakeIndexedGif(2, 1, {1, 9}, 2);
   try {
