@@ -1,0 +1,174 @@
+#include "cli/Inspect.h"
+
+#include "cli/CliError.h"
+#include "cli/Files.h"
+#include "gif/Gif.h"
+
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+const char* YesNo(bool b) {
+  return b ? "yes" : "no";
+}
+
+void AppendHexByte(std::string& out, unsigned b) {
+  static constexpr char Digits[] = "0123456789abcdef";
+  out += Digits[(b >> 4) & 15];
+  out += Digits[b & 15];
+}
+
+std::string ColorText(TColor c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+  return buf;
+}
+
+// Sub-block bytes as a C-like string: the text of comments and plain-text blocks
+// is shown as text, anything else escaped.
+std::string QuotedBytes(const std::vector<TGifSubBlock>& blocks) {
+  std::string out = "\"";
+  for (const TGifSubBlock& b : blocks) {
+    for (int i = 0; i < b.Length; ++i) {
+      const unsigned c = b.Bytes[std::size_t(i)];
+      if (c == '"' || c == '\\') {
+        out += '\\';
+        out += char(c);
+      } else if (c >= 0x20 && c < 0x7F) {
+        out += char(c);
+      } else {
+        out += "\\x";
+        AppendHexByte(out, c);
+      }
+    }
+  }
+  return out + "\"";
+}
+
+std::string HexBytes(const std::vector<TGifSubBlock>& blocks) {
+  std::string out;
+  for (const TGifSubBlock& b : blocks)
+    for (int i = 0; i < b.Length; ++i) {
+      if (!out.empty()) out += ' ';
+      AppendHexByte(out, b.Bytes[std::size_t(i)]);
+    }
+  return out;
+}
+
+std::string SubBlockCount(const std::vector<TGifSubBlock>& blocks) {
+  return std::to_string(blocks.size()) + (blocks.size() == 1 ? " sub-block" : " sub-blocks");
+}
+
+std::string DescribeExtension(const TGifExtension& e) {
+  using std::to_string;
+  switch (e.Kind) {
+  case gifblock::GraphicControlLabel:
+    return "graphic control extension: block size " + to_string(e.BlockSize) + ", disposal " +
+           to_string(e.Disposal) + ", user input " + YesNo(e.UserInput) + ", transparent " +
+           YesNo(e.Transparent) + ", delay " + to_string(e.Delay) + ", transparent index " +
+           to_string(e.TransparentIndex);
+  case gifblock::CommentLabel:
+    return "comment extension: " + SubBlockCount(e.Data) + ", " + QuotedBytes(e.Data);
+  case gifblock::PlainTextLabel:
+    return "plain text extension: block size " + to_string(e.BlockSize) + ", grid left " +
+           to_string(e.GridLeft) + ", grid top " + to_string(e.GridTop) + ", grid width " +
+           to_string(e.GridWidth) + ", grid height " + to_string(e.GridHeight) + ", cell width " +
+           to_string(e.CellWidth) + ", cell height " + to_string(e.CellHeight) +
+           ", foreground index " + to_string(e.ForegroundIndex) + ", background index " +
+           to_string(e.BackgroundIndex) + ", " + SubBlockCount(e.Data) + ", " + QuotedBytes(e.Data);
+  case gifblock::ApplicationLabel: {
+    std::vector<TGifSubBlock> id(1), auth(1);
+    id[0].Length = 8;
+    std::copy(e.Identifier.begin(), e.Identifier.end(), id[0].Bytes.begin());
+    auth[0].Length = 3;
+    std::copy(e.AuthCode.begin(), e.AuthCode.end(), auth[0].Bytes.begin());
+    std::string data = HexBytes(e.Data);
+    return "application extension: block size " + to_string(e.BlockSize) + ", identifier " +
+           QuotedBytes(id) + ", authentication code " + QuotedBytes(auth) + ", " +
+           SubBlockCount(e.Data) + (data.empty() ? "" : ": " + data);
+  }
+  default: {
+    std::string label;
+    AppendHexByte(label, e.Kind);
+    return "extension 0x" + label;
+  }
+  }
+}
+
+void DescribeColorTable(std::string& out, int index, const TGifColorTable& table) {
+  out += "color table " + std::to_string(index) + ": " + std::to_string(table.Count) +
+         (table.Count == 1 ? " entry\n" : " entries\n");
+  constexpr int PerLine = 8;
+  for (int i = 0; i < table.Count && i < 256; i += PerLine) {
+    char head[16];
+    std::snprintf(head, sizeof head, "  %3d:", i);
+    out += head;
+    for (int k = i; k < i + PerLine && k < table.Count && k < 256; ++k) {
+      out += ' ';
+      out += ColorText(table.Colors[std::size_t(k)]);
+    }
+    out += '\n';
+  }
+}
+
+void AppendRows(std::string& out, const TGifImageRecord& image) {
+  const std::size_t width = std::size_t(std::max(image.Width, 0));
+  const std::size_t height = std::size_t(std::max(image.Height, 0));
+  if (width * height > image.PixelIndices.size()) return; // never for a loaded image
+  out.reserve(out.size() + width * height * 3 + height);
+  const std::uint8_t* p = image.PixelIndices.data();
+  for (std::size_t y = 0; y < height; ++y) {
+    for (std::size_t x = 0; x < width; ++x) {
+      if (x) out += ' ';
+      AppendHexByte(out, *p++);
+    }
+    out += '\n';
+  }
+}
+
+} // namespace
+
+std::string DescribeGif(TGif& gif, bool indices) {
+  using std::to_string;
+  std::string out = "signature: " + gif.Signature() + "\n";
+  const TGifScreenDescriptor& s = gif.Screen();
+  out += "logical screen: width " + to_string(s.Width) + ", height " + to_string(s.Height) +
+         ", global color table " + YesNo(s.HasGlobalColorTable);
+  if (s.HasGlobalColorTable)
+    out += " (size " + to_string(s.GlobalColorTableSize) + ", table " +
+           to_string(s.GlobalColorTable) + ")";
+  out += ", color resolution " + to_string(s.ColorResolution) + ", sorted " + YesNo(s.Sorted) +
+         ", background index " + to_string(s.BackgroundIndex) + ", aspect ratio " +
+         to_string(s.AspectRatio) + "\n";
+  for (int t = 0; t < gif.ColorTableCount(); ++t)
+    DescribeColorTable(out, t, gif.GetColorTable(t));
+  for (int i = 0; i < gif.ImageCount(); ++i) {
+    const TGifImageRecord& im = gif.GetImage(i);
+    out += "image " + to_string(i) + ": left " + to_string(im.Left) + ", top " + to_string(im.Top) +
+           ", width " + to_string(im.Width) + ", height " + to_string(im.Height) +
+           ", local color table " + YesNo(im.HasLocalColorTable) + ", interlaced " +
+           YesNo(im.Interlaced) + ", sorted " + YesNo(im.Sorted) + ", color table size " +
+           to_string(im.ColorTableSize) + ", color table " + to_string(im.ColorTableIndex) +
+           ", code size " + to_string(im.CodeSize) + "\n";
+    if (im.Extensions)
+      for (const TGifExtension& e : *im.Extensions)
+        out += "  " + DescribeExtension(e) + "\n";
+    if (indices) AppendRows(out, im);
+  }
+  return out;
+}
+
+std::string InspectFile(const std::string& path, bool indices) {
+  const std::string bytes = ReadWholeFile(path, "GIF file");
+  TGif gif;
+  try {
+    gif.LoadFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  } catch (const EInvalidGraphicOperation& e) {
+    throw ECliError(path + ": " + e.what(), ExitCodec);
+  }
+  return DescribeGif(gif, indices);
+}
+
+} // namespace cli

@@ -1,0 +1,80 @@
+// glyptika-cli: fonts, render and inspect from the command line.
+#include "cli/CliError.h"
+#include "cli/Commands.h"
+#include "cli/Help.h"
+#include "cli/Inspect.h"
+#include "cli/Options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+void WriteStdout(const std::string& text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+    throw ECliError(std::string("cannot write to standard output: ") + std::strerror(errno));
+}
+
+void Warn(const std::string& text) {
+  std::fprintf(stderr, "glyptika-cli: %s\n", text.c_str());
+}
+
+void RunInspect(const TCommandLine& cl) {
+  WriteStdout(InspectFile(cl.InspectFile, cl.Indices));
+}
+
+namespace {
+
+int Run(const std::vector<std::string_view>& args) {
+  const TCommandLine cl = ParseCommandLine(args);
+  if (cl.Command == TCommand::Help) {
+    const std::string& topic = cl.HelpTopic;
+    const char* text = HelpText(topic);
+    if (!text)
+      throw ECliError("no help for \"" + topic + "\"; the commands are fonts, render and inspect");
+    WriteStdout(text);
+    return ExitOk;
+  }
+  switch (cl.Command) {
+  case TCommand::Version:
+    WriteStdout("glyptika-cli 0.1\n");
+    break;
+  case TCommand::Fonts:
+    RunFonts(cl);
+    break;
+  case TCommand::Render:
+    RunRender(cl.Render);
+    break;
+  case TCommand::Inspect:
+    RunInspect(cl);
+    break;
+  case TCommand::Help:
+    break;
+  }
+  return ExitOk;
+}
+
+} // namespace
+} // namespace cli
+
+int main(int argc, char** argv) {
+  try {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    return cli::Run(args);
+  } catch (const cli::ECliError& e) {
+    cli::Warn(e.what());
+    return e.Code();
+  } catch (const std::bad_alloc&) {
+    cli::Warn("out of memory");
+  } catch (const std::exception& e) {
+    cli::Warn(e.what());
+  } catch (...) {
+    cli::Warn("unexpected failure");
+  }
+  return cli::ExitUsage;
+}

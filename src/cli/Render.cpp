@@ -1,0 +1,226 @@
+// `fonts` and `render`: the main window's settings and the colour table
+// dialog's saves, driven from the command line.
+#include "main/Render.h"
+#include "cli/CliError.h"
+#include "cli/Commands.h"
+#include "cli/Files.h"
+#include "export/Export.h"
+#include "export/ExportText.h"
+#include "export/RenderSource.h"
+#include "main/AutoFill.h"
+#include "main/FontCatalogue.h"
+#include "main/RenderSettings.h"
+#include "text/FontDatabase.h"
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+namespace cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& s) {
+  return "\"" + s + "\"";
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string ColorText(TColor c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+  return buf;
+}
+
+// The face the window would show first for a fresh start on this machine:
+// fontconfig's choice for sans-serif. Found by one match, not by listing all.
+std::string DefaultFace() {
+  auto& fonts = text_detail::TFontDatabase::Instance();
+  std::lock_guard lock(fonts.Mutex());
+  const auto match = fonts.BestMatch("sans-serif", FW_NORMAL, false);
+  if (!match || match->Face.empty()) throw ECliError("no font is installed");
+  return match->Face;
+}
+
+// The styles of an installed face; a face that is not installed is an error
+// naming what fontconfig would draw instead.
+TStyleList StylesOf(const std::string& face) {
+  TStyleList styles;
+  styles.SelectFace(face);
+  if (!styles.FontStyle.empty()) return styles;
+  auto& fonts = text_detail::TFontDatabase::Instance();
+  std::lock_guard lock(fonts.Mutex());
+  const auto match = fonts.BestMatch(face, FW_NORMAL, false);
+  throw ECliError("font " + Quote(face) + " is not installed" +
+                  (match ? "; the closest installed face is " + Quote(match->Face) : ""));
+}
+
+std::vector<std::string> ReadTextFile(const std::string& path) {
+  std::string text = ReadWholeFile(path, "text file");
+  const std::string where = path == "-" ? "standard input" : "text file " + Quote(path);
+  CheckUtf8(text, where);
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  return SplitLines(text);
+}
+
+TRenderSettings MakeSettings(const TRenderOptions& o) {
+  TRenderSettings s;
+  s.FaceName = o.FaceName ? *o.FaceName : DefaultFace();
+  TStyleList styles = StylesOf(s.FaceName);
+  styles.ItemIndex = 0;
+  if (o.StyleName) {
+    std::string known;
+    styles.ItemIndex = -1;
+    for (std::size_t i = 0; i < styles.FontStyle.size(); ++i) {
+      if (styles.ItemIndex < 0 && SameText(styles.FontStyle[i], *o.StyleName))
+        styles.ItemIndex = int(i);
+      known += (i ? ", " : "") + styles.FontStyle[i];
+    }
+    if (styles.ItemIndex < 0)
+      throw ECliError("font " + Quote(s.FaceName) + " has no style " + Quote(*o.StyleName) +
+                      "; its styles are " + known);
+  }
+  const TStyleFlags flags = styles.Selected();
+  s.Bold = flags.Bold != 0;
+  s.Italic = flags.Italic != 0;
+  s.Size = o.Size;
+  s.SizeUnit = o.SizeUnit;
+  s.Underline = o.Underline;
+  s.AntiAlias = o.AntiAlias;
+  s.WidthMode = o.WidthMode;
+  s.UserWidth = o.UserWidth;
+  s.Shadow = o.Shadow;
+  s.ShadowDistance = o.ShadowDistance;
+  s.TextColor = o.TextColor;
+  s.BackColor = o.BackColor;
+  s.ShadowColor = o.ShadowColor.value_or(clBtnShadow);
+  s.Align = o.Align;
+  s.Lines = o.Lines;
+  return s;
+}
+
+// A failed write names the file the user asked for, not our temporary beside it.
+[[noreturn]] void CannotWrite(const std::string& target, const std::system_error& e) {
+  throw ECliError("cannot write " + Quote(target) + ": " + e.code().message());
+}
+
+// Messages the dialog would have shown in a box: each a line on standard error.
+bool ReportBoxes(const TUnattendedPlatform& platform) {
+  for (const std::string& text : platform.Errors)
+    Warn(text);
+  for (const std::string& text : platform.Warnings)
+    Warn(text);
+  return platform.Errors.empty() && platform.Warnings.empty();
+}
+
+void SaveSolid(TCTable& table, const std::string& out) {
+  if (out == "-") {
+    const std::vector<std::uint8_t> bytes = table.Gif().SaveToBytes();
+    WriteStdout(std::string(bytes.begin(), bytes.end()));
+    return;
+  }
+  TUnattendedPlatform platform;
+  platform.SaveFileName = out;
+  table.Choices.Save = TSaveKind::Solid;
+  try {
+    table.SaveSolid(platform);
+  } catch (const std::system_error& e) {
+    CannotWrite(out, e);
+  }
+}
+
+bool SaveLines(TCTable& table, const std::string& dir) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec || !fs::is_directory(dir))
+    throw ECliError("cannot make the folder " + Quote(dir) + ": " +
+                    (ec ? ec.message() : "a file of that name is in the way"));
+  TUnattendedPlatform platform;
+  platform.Folder = dir;
+  table.Choices.Save = TSaveKind::Lines;
+  try {
+    table.SaveLines(platform);
+  } catch (const std::system_error& e) {
+    throw ECliError("cannot write into " + Quote(dir) + ": " + e.code().message());
+  }
+  return ReportBoxes(platform);
+}
+
+bool SaveHtml(TCTable& table, const std::string& page) {
+  TUnattendedPlatform platform;
+  platform.SaveFileName = page;
+  platform.OpenResult = false;
+  table.Choices.Save = TSaveKind::Html;
+  try {
+    table.SaveHtml(platform);
+  } catch (const std::system_error& e) {
+    CannotWrite(page, e);
+  }
+  return ReportBoxes(platform);
+}
+
+} // namespace
+
+void RunFonts(const TCommandLine& cl) {
+  std::string out;
+  if (cl.FaceArg) {
+    for (const std::string& style : StylesOf(*cl.FaceArg).FontStyle)
+      out += style + "\n";
+  } else {
+    for (const std::string& face : ListFaces())
+      out += face + "\n";
+  }
+  WriteStdout(out);
+}
+
+void RunRender(TRenderOptions o) {
+  if (o.Source == TTextSource::File) o.Lines = ReadTextFile(o.TextFile);
+  if (o.Lines.empty()) throw ECliError("the text is empty: there is nothing to render");
+  if (!o.LinesDir.empty() && !MaskHasPlaceholder(o.Mask))
+    throw ECliError("the mask " + Quote(o.Mask) +
+                    " holds neither %t nor %n: every line would "
+                    "get the same name");
+
+  const TRenderSettings settings = MakeSettings(o);
+  std::optional<TRenderResult> rendering;
+  try {
+    rendering = RenderText(settings, o.Dpi);
+  } catch (const std::length_error& e) {
+    throw ECliError(std::string("the rendering is too large: ") + e.what());
+  } catch (const ETextError& e) {
+    throw ECliError(e.what());
+  }
+  if (!rendering) throw ECliError("the text is empty: there is nothing to render");
+
+  // The dialog as it opens, then the user's edits in the order given.
+  TCTable table;
+  try {
+    table.Prepare(ExportSourceOf(*rendering));
+  } catch (const EExportError& e) {
+    throw ECliError(e.what());
+  }
+  for (const auto& [from, to] : o.Recolor)
+    if (!table.RecolorListed(from, to))
+      throw ECliError("--recolor: the rendering does not use the colour " + ColorText(from));
+  if (o.Transparent) table.CBTransparentClick(true);
+  table.Choices.IncludeScript = o.Script;
+  table.Choices.NameAsChar = o.NameAsChar;
+  table.Choices.WriteSize = o.Sizes;
+  table.Choices.WriteAlt = o.Alt;
+  table.Choices.Mask = o.Mask;
+
+  bool complete = true;
+  if (!o.Out.empty()) SaveSolid(table, o.Out);
+  if (!o.LinesDir.empty()) complete = SaveLines(table, o.LinesDir) && complete;
+  if (!o.Html.empty()) complete = SaveHtml(table, o.Html) && complete;
+  if (!complete) throw ECliError("some files were not written (see above)");
+}
+
+} // namespace cli

@@ -1,0 +1,143 @@
+// `inspect` shows what the reader sees, agrees with giflib, and refuses bad files cleanly.
+#include "GifOracle.h"
+
+using namespace clitest;
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes)
+    s += char(b);
+  return s;
+}
+
+const std::string Screen1x1 = Bytes({
+    'G',  'I',  'F',  '8',  '9',  'a',  // signature
+    0x01, 0x00, 0x01, 0x00,             // screen 1 x 1
+    0x80,                               // global table, resolution 1, 2 entries
+    0x00, 0x00,                         // background index, aspect ratio
+    0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56, // white, #123456
+});
+const std::string OnePixelOfIndex1 = Bytes({0x02, 0x02, 0x4C, 0x01, 0x00}); // clear, 1, end
+
+// A comment and a transparent graphic control before one image.
+const std::string TinyGif =
+    Screen1x1 + Bytes({0x21, 0xFE, 0x03, 'h',  'i',  '"',  0x00,       // comment: hi"
+                       0x21, 0xF9, 0x04, 0x03, 0x0A, 0x00, 0x01, 0x00, // user input, delay 10
+                       0x2C, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00}) +
+    OnePixelOfIndex1 + ";";
+
+const std::string ScreenLine =
+    "signature: GIF89a\n"
+    "logical screen: width 1, height 1, global color table yes (size 2, table 0), color "
+    "resolution 1, sorted no, background index 0, aspect ratio 0\n"
+    "color table 0: 2 entries\n"
+    "    0: #FFFFFF #123456\n";
+
+TEST(Inspect, PrintsEveryBlockWithItsFields) {
+  struct Case {
+    const char* Name;
+    std::string Gif;
+    std::string Want; // with --indices
+  };
+  const std::vector<Case> cases = {
+      {"comment and graphic control", TinyGif,
+       ScreenLine +
+           "image 0: left 0, top 0, width 1, height 1, local color table no, interlaced no, "
+           "sorted no, color table size 2, color table 0, code size 2\n"
+           "  comment extension: 1 sub-block, \"hi\\\"\"\n"
+           "  graphic control extension: block size 4, disposal 0, user input yes, transparent "
+           "yes, delay 10, transparent index 1\n"
+           "01\n"},
+      {"application and plain text, then an interlaced image with a local table",
+       Screen1x1 + Bytes({0x21, 0xFF, 0x0B, 'N', 'E',  'T',  'S',  'C',  'A',  'P',
+                          'E',  '2',  '.',  '0', 0x03, 0x01, 0x00, 0x00, 0x00, // loop forever
+                          0x21, 0x01, 0x0C, 0,   0,    0,    0,    8,    0,    8,
+                          0,    8,    8,    1,   0, // plain text grid
+                          0x01, 'T',  0x00,         // its text
+                          0x2C, 0,    0,    0,   0,    1,    0,    1,    0,    0x00}) +
+           OnePixelOfIndex1 +
+           Bytes({0x2C, 1, 0, 0, 0, 1, 0, 1, 0, 0xC0, // local table, interlaced
+                  0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00}) +
+           OnePixelOfIndex1 + ";",
+       ScreenLine +
+           "color table 1: 2 entries\n"
+           "    0: #0000FF #FF0000\n"
+           "image 0: left 0, top 0, width 1, height 1, local color table no, interlaced no, "
+           "sorted no, color table size 2, color table 0, code size 2\n"
+           "  application extension: block size 11, identifier \"NETSCAPE\", authentication code "
+           "\"2.0\", 1 sub-block: 01 00 00\n"
+           "  plain text extension: block size 12, grid left 0, grid top 0, grid width 8, grid "
+           "height 8, cell width 8, cell height 8, foreground index 1, background index 0, 1 "
+           "sub-block, \"T\"\n"
+           "01\n"
+           "image 1: left 1, top 0, width 1, height 1, local color table yes, interlaced yes, "
+           "sorted no, color table size 2, color table 1, code size 2\n"
+           "01\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempDir dir;
+    WriteFile(dir / "in.gif", c.Gif);
+    const TRun r = RunCli({"inspect", (dir / "in.gif").string(), "--indices"});
+    ASSERT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(r.Out, c.Want);
+    // Without --indices the same, less the rows.
+    std::string plain;
+    for (const std::string& line : Lines(c.Want))
+      if (line != "01") plain += line + "\n";
+    EXPECT_EQ(RunCli({"inspect", (dir / "in.gif").string()}).Out, plain);
+  }
+}
+
+TEST(Inspect, FilesTheReaderRefusesGiveItsMessageAndExitOne) {
+  const std::string screen = Screen1x1.substr(6);
+  const std::string image = Bytes({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0}) + OnePixelOfIndex1;
+  struct Case {
+    const char* Name;
+    std::string Bytes;
+    const char* Message;
+  };
+  const std::vector<Case> cases = {
+      {"an empty file", "", "TGif: Invalid GIF Signature Code"},
+      {"a PNG", "\x89PNG\r\n\x1a\n" + std::string(40, '\0'), "TGif: Invalid GIF Signature Code"},
+      {"version 88a", "GIF88a" + screen + image + ";", "TGif: Invalid GIF Signature Code"},
+      {"no image", "GIF89a" + screen + ";", "TGif: No Image Description"},
+      {"no trailer", "GIF89a" + screen + image, "TGif: No GIF Terminator Found"},
+      {"cut inside the screen", "GIF89a\x01", "TGif: No GIF Terminator Found"},
+      {"unknown extension", "GIF89a" + screen + Bytes({0x21, 0xFA, 0x00}) + image + ";",
+       "TGif: unknown extension: 00FA"},
+      {"comment after the last image",
+       "GIF89a" + screen + image + Bytes({0x21, 0xFE, 1, 'x', 0}) + ";",
+       "TGif: Extension Block Out-Of-Order With Image Data"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempDir dir;
+    WriteFile(dir / "bad.gif", c.Bytes);
+    const TRun r = RunCli({"inspect", (dir / "bad.gif").string(), "--indices"});
+    EXPECT_EQ(r.Exit, 1) << r.Err;
+    ExpectOneErrorLine(r);
+    EXPECT_NE(r.Err.find(c.Message), std::string::npos) << "want " << c.Message << " in " << r.Err;
+    EXPECT_EQ(r.Out, "") << "nothing of a refused file is printed";
+  }
+}
+
+TEST(Inspect, FilesThatCannotBeReadExitTwo) {
+  TTempDir dir;
+  for (const fs::path& p : {dir / "missing.gif", dir.Path()}) {
+    const TRun r = RunCli({"inspect", p.string()});
+    EXPECT_EQ(r.Exit, 2) << p;
+    ExpectOneErrorLine(r);
+    EXPECT_NE(r.Err.find("cannot read GIF file"), std::string::npos) << r.Err;
+  }
+  // A name starting with "-" reaches inspect after "--".
+  WriteFile(dir / "-odd.gif", TinyGif);
+  const TRun r = RunCli({"inspect", "--", "-odd.gif"}, {}, dir.Path());
+  EXPECT_EQ(r.Exit, 0) << r.Err;
+  EXPECT_TRUE(r.Out.starts_with("signature: GIF89a\n"));
+}
+
+} // namespace

@@ -1,0 +1,117 @@
+// Arguments a user gets wrong: each gives one clear line and exit 2, and writes nothing.
+#include "CliRunner.h"
+
+using namespace clitest;
+
+namespace {
+
+struct TBadArgs {
+  const char* Name;
+  std::vector<std::string> Args;
+  const char* Says; // a phrase the error line must hold
+};
+
+// A render that would succeed but for Extra.
+std::vector<std::string> R(std::vector<std::string> extra) {
+  std::vector<std::string> args = {"render", "--text", "A", "--out", "a.gif"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return args;
+}
+
+const std::vector<TBadArgs> BadArgs = {
+    {"NoCommand", {}, "no command"},
+    {"UnknownCommand", {"draw"}, "unknown command \"draw\""},
+    {"UnknownOption", R({"--bold"}), "unknown option \"--bold\""},
+    {"OptionWithoutValue", {"render", "--text", "A", "--out"}, "--out needs a value"},
+    {"ValueOnAFlag", R({"--underline=yes"}), "--underline takes no value"},
+    {"ColourWithoutHash", R({"--color", "FF0000"}), "bad colour \"FF0000\""},
+    {"ColourTooShort", R({"--background=#FFF"}), "bad colour \"#FFF\""},
+    {"ColourNotHex", R({"--shadow-color", "#GG0000"}), "bad colour"},
+    {"RecolourWithoutTarget", R({"--recolor", "#000000"}), "#RRGGBB=#RRGGBB"},
+    {"SizeZero", R({"--size", "0"}), "--size"},
+    {"SizeTooLarge", R({"--size", "1001"}), "1 to 1000"},
+    {"SizeNotANumber", R({"--size", "big"}), "--size"},
+    {"UnknownUnit", R({"--unit", "em"}), "px|pt"},
+    {"ShadowTooFar", R({"--shadow=21"}), "1 to 20"},
+    {"ShadowZero", R({"--shadow=0"}), "--shadow"},
+    {"UnknownAlignment", R({"--align", "middle"}), "left|center|right"},
+    {"WidthWord", R({"--width", "wide"}), "--width"},
+    {"WidthTooLarge", R({"--width", "32001"}), "0 to 32000"},
+    {"NegativeWidth", R({"--width=-5"}), "--width"},
+    {"UnknownFill", {"render", "--fill", "greek", "--out", "a.gif"}, "digits|calendar|caps|all"},
+    {"TwoTextSources",
+     {"render", "--text", "A", "--fill", "caps", "--out", "a.gif"},
+     "one way only"},
+    {"NoText", {"render", "--out", "a.gif"}, "needs a text"},
+    {"NoOutput", {"render", "--text", "A"}, "somewhere to write"},
+    {"MaskWithoutLines", R({"--mask", "%n.gif"}), "--mask goes with --lines"},
+    {"PageOptionWithoutPage", R({"--alt"}), "go with --html"},
+    {"PageWithShadow",
+     {"render", "--text", "A", "--html", "a.html", "--shadow"},
+     "--html cannot be used with --shadow"},
+    {"TextNotUtf8", {"render", "--text", "caf\xE9", "--out", "a.gif"}, "not UTF-8"},
+    {"TextFileMissing",
+     {"render", "--text-file", "missing.txt", "--out", "a.gif"},
+     "cannot read text file \"missing.txt\""},
+    {"TextFileIsAFolder",
+     {"render", "--text-file", ".", "--out", "a.gif"},
+     "cannot read text file"},
+    {"InspectWithoutFile", {"inspect"}, "inspect takes one file"},
+    {"InspectUnknownOption", {"inspect", "a.gif", "--rows"}, "unknown option \"--rows\""},
+    {"FontsTwoFaces", {"fonts", "A", "B"}, "at most one face"},
+    {"HelpOnNothing", {"help", "paint"}, "no help for \"paint\""},
+};
+
+void PrintTo(const TBadArgs& c, std::ostream* os) {
+  *os << c.Name;
+}
+
+class BadArguments : public testing::TestWithParam<TBadArgs> {};
+
+TEST_P(BadArguments, GiveOneLineAndExitTwoWritingNothing) {
+  TTempDir dir;
+  const TBadArgs& c = GetParam();
+  const TRun r = RunCli(c.Args, {}, dir.Path());
+  EXPECT_EQ(r.Exit, 2) << Describe(c.Args, r);
+  ExpectOneErrorLine(r);
+  EXPECT_NE(r.Err.find(c.Says), std::string::npos) << "want \"" << c.Says << "\" in: " << r.Err;
+  EXPECT_EQ(r.Out, "");
+  EXPECT_TRUE(fs::is_empty(dir.Path())) << "something was written for " << Describe(c.Args, r);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, BadArguments, testing::ValuesIn(BadArgs),
+                         [](const testing::TestParamInfo<TBadArgs>& row) {
+                           return std::string(row.param.Name);
+                         });
+
+TEST(Help, EveryCommandExplainsItselfAndExitsZero) {
+  struct Case {
+    std::vector<std::string> Args;
+    std::vector<std::string> Mentions;
+  };
+  const std::vector<Case> cases = {
+      {{"--help"}, {"fonts", "render", "inspect", "Exit status"}},
+      {{"fonts", "--help"}, {"glyptika-cli fonts [FACE]"}},
+      {{"inspect", "--help"}, {"--indices", "TGif: "}},
+      {{"render", "--help"},
+       {"--font",          "--style",        "--size",    "--unit",       "--dpi",
+        "--underline",     "--no-antialias", "--color",   "--background", "--shadow-color",
+        "--shadow[=DIST]", "--align",        "--width",   "--text",       "--text-file",
+        "--fill",          "--transparent",  "--recolor", "--out",        "--lines",
+        "--mask",          "--html",         "--script",  "--name",       "--sizes",
+        "--alt",           "Exit status"}},
+      // Help wins over whatever else is on the line, even a mistake.
+      {{"render", "--size", "0", "--help"}, {"--size"}},
+      {{"render", "--text", "A", "--help"}, {"--text-file"}},
+  };
+  for (const Case& c : cases) {
+    const TRun r = RunCli(c.Args);
+    EXPECT_EQ(r.Exit, 0) << Describe(c.Args, r);
+    EXPECT_EQ(r.Err, "");
+    for (const std::string& m : c.Mentions)
+      EXPECT_NE(r.Out.find(m), std::string::npos)
+          << "want \"" << m << "\" in help of " << c.Args[0];
+  }
+}
+
+} // namespace
