@@ -13,7 +13,7 @@ REL_DIR := build/release
 FUZZ_DIR := build/fuzz
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps test build-test run build-release bench fuzz format format-fix clean
+.PHONY: all deps test build-test build-fuzz run build-release bench fuzz format format-fix clean
 
 all: build-release
 
@@ -25,7 +25,8 @@ build-test: deps
 	  -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DGLYPTIKA_SANITIZE=ON -DGLYPTIKA_TESTS=ON >/dev/null
 	@cmake --build $(TEST_DIR) -j $(JOBS)
 
-test: build-test
+# The fuzz targets are built too, so that ctest runs each briefly (last, it prints the summary).
+test: build-test build-fuzz
 	@cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 build-release: deps
@@ -39,11 +40,13 @@ run: build-release
 bench: build-release
 	@scripts/run-bench $(REL_DIR)
 
-fuzz: deps
+build-fuzz: deps
 	@cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link" \
 	  -DGLYPTIKA_FUZZ=ON -DGLYPTIKA_TESTS=OFF >/dev/null
-	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_targets
+
+fuzz: build-fuzz
 	@scripts/run-fuzz $(FUZZ_DIR) $(SECONDS)
 
 FORMAT_FILES = $(shell git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'fuzz/*.cpp')

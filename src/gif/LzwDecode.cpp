@@ -20,6 +20,7 @@
 // - Code sizes 9 to 11 decode; their root codes keep their low 8 bits.
 #include "gif/Gif.h"
 
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -29,9 +30,9 @@ constexpr int MaxCodes = 4096;
 constexpr int MaxCodeWidth = 12;
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
-  std::uint64_t v = 0;
-  for (int i = 7; i >= 0; --i)
-    v = (v << 8) | p[i];
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
   return v;
 }
 
@@ -44,12 +45,20 @@ struct TFastResult {
   std::size_t BitPosition = 0; // bits of the data consumed, the pending code included
 };
 
+// A string table entry: where its string was first written and its length,
+// and its prefix code for the step loop. Its first pixel and suffix are in
+// the output at either end of the string.
+struct TEntry {
+  std::uint32_t Offset;
+  std::uint16_t Length;
+  std::uint16_t Prefix;
+};
+
 class TFastDecoder {
 public:
   TFastDecoder(std::span<const std::uint8_t> Data, int CodeSize, std::uint8_t* Out,
-               std::size_t OutCount, int* Prefix, int* Suffix)
-      : FData(Data), FCodeSize(CodeSize), FOut(Out), FOutCount(OutCount), FPrefix(Prefix),
-        FSuffix(Suffix) {}
+               std::size_t OutCount)
+      : FData(Data), FCodeSize(CodeSize), FOut(Out), FOutCount(OutCount) {}
 
   // Runs until the end code, the end of the data or a string that does not fit.
   // Report(position) is called with the data position at least every 100 bytes.
@@ -58,21 +67,24 @@ public:
   int NextCode() const { return FNextCode; }
   int CodeWidth() const { return FCodeWidth; }
   std::size_t PixelCount() const { return FCur; }
+  // The table as prefix and suffix arrays, for the step loop to go on with.
+  void ExportTable(int* Prefix, int* Suffix) const {
+    for (int n = (1 << FCodeSize) + 2; n < FNextCode; ++n) {
+      const TEntry& e = FTable[n];
+      Prefix[n] = e.Prefix;
+      Suffix[n] = FOut[e.Offset + e.Length - 1];
+    }
+  }
 
 private:
   std::span<const std::uint8_t> FData;
   int FCodeSize;
   std::uint8_t* FOut;
   std::size_t FOutCount;
-  int* FPrefix;
-  int* FSuffix;
   int FNextCode = 0;
   int FCodeWidth = 0;
   std::size_t FCur = 0;
-  // Per code: where its string was first written, its length and first pixel.
-  std::uint32_t FOffset[MaxCodes];
-  std::uint16_t FLength[MaxCodes];
-  std::uint8_t FFirst[MaxCodes];
+  TEntry FTable[MaxCodes + 1]; // the last one takes the writes of a full table
 };
 
 template <class TReport> TFastResult TFastDecoder::Run(TReport&& Report) {
@@ -86,19 +98,15 @@ template <class TReport> TFastResult TFastDecoder::Run(TReport&& Report) {
   const int clearCode = 1 << FCodeSize;
   const int endCode = clearCode + 1;
   int width = FCodeSize + 1;
-  std::uint32_t mask = (1u << width) - 1;
   int nextCode = 0;
-  int limit = 0;
+  int limit = 0; // the next code that widens; never reached at 12 bits
   std::uint8_t* const out = FOut;
   const std::size_t outCount = FOutCount;
+  TEntry* const table = FTable;
   std::size_t cur = 0;
   int prev = 0;
   std::size_t prevPos = 0;
-
-  for (int r = 0; r < clearCode; ++r) {
-    FLength[r] = 1;
-    FFirst[r] = std::uint8_t(r);
-  }
+  std::size_t prevLen = 0;
 
   // Gives -1 once the data cannot supply a whole code.
   auto readCode = [&]() -> int {
@@ -119,7 +127,7 @@ template <class TReport> TFastResult TFastDecoder::Run(TReport&& Report) {
         nextReport = inPos + 100;
       }
     }
-    const int code = int(bits & mask);
+    const int code = int(bits & ((std::uint64_t(1) << width) - 1));
     bits >>= width;
     bitCount -= width;
     return code;
@@ -128,7 +136,7 @@ template <class TReport> TFastResult TFastDecoder::Run(TReport&& Report) {
     FNextCode = nextCode;
     FCodeWidth = width;
     FCur = cur;
-    // Bits overcopied past the last string must not survive as pixels.
+    // Bytes overcopied past the last string must not survive as pixels.
     const std::size_t end = cur + 8 < outCount ? cur + 8 : outCount;
     if (cur < end) std::memset(out + cur, 0, end - cur);
     return TFastResult{done, code, afterClear, prev, inPos * 8 - std::size_t(bitCount)};
@@ -141,9 +149,8 @@ template <class TReport> TFastResult TFastDecoder::Run(TReport&& Report) {
   for (;;) {
     // code is the clear code here.
     width = FCodeSize + 1;
-    mask = (1u << width) - 1;
     nextCode = endCode + 1;
-    limit = 1 << width;
+    limit = width < MaxCodeWidth ? 1 << width : MaxCodes + 1;
     do
       code = readCode();
     while (code == clearCode);
@@ -154,55 +161,44 @@ template <class TReport> TFastResult TFastDecoder::Run(TReport&& Report) {
     out[cur] = std::uint8_t(code);
     prev = code;
     prevPos = cur++;
+    prevLen = 1;
 
     for (;;) {
       code = readCode();
       if (code < 0 || code == endCode) return finish(true, 0);
       if (code == clearCode) break;
       std::size_t len;
-      if (code < nextCode) {
-        len = FLength[code];
+      if (code < clearCode) {
+        len = 1;
+        if (cur >= outCount) return finish(false, code);
+        out[cur] = std::uint8_t(code);
+      } else if (code < nextCode) {
+        const TEntry e = table[code];
+        len = e.Length;
         if (len > outCount - cur) return finish(false, code);
-        if (code < clearCode) {
-          out[cur] = std::uint8_t(code);
-        } else {
-          const std::uint8_t* src = out + FOffset[code];
-          if (len <= 8 && cur + 8 <= outCount)
-            std::memmove(out + cur, src, 8); // one load and one store; the excess is rewritten
-          else
-            std::memcpy(out + cur, src, len);
-        }
-        if (nextCode < MaxCodes) {
-          FPrefix[nextCode] = prev;
-          FSuffix[nextCode] = FFirst[code];
-          FOffset[nextCode] = std::uint32_t(prevPos);
-          FLength[nextCode] = std::uint16_t(FLength[prev] + 1);
-          FFirst[nextCode] = FFirst[prev];
-          ++nextCode;
-        }
+        if (len <= 8 && cur + 8 <= outCount)
+          std::memmove(out + cur, out + e.Offset,
+                       8); // one load and one store; the excess is rewritten
+        else
+          std::memcpy(out + cur, out + e.Offset, len);
       } else if (code == nextCode) {
         // The previous string followed by its own first pixel.
-        len = std::size_t(FLength[prev]) + 1;
+        len = prevLen + 1;
         if (len > outCount - cur) return finish(false, code);
-        const std::uint8_t first = FFirst[prev];
-        FPrefix[nextCode] = prev;
-        FSuffix[nextCode] = first;
-        FOffset[nextCode] = std::uint32_t(prevPos);
-        FLength[nextCode] = std::uint16_t(len);
-        FFirst[nextCode] = first;
-        ++nextCode;
-        std::memcpy(out + cur, out + prevPos, len - 1);
-        out[cur + len - 1] = first;
+        std::memcpy(out + cur, out + prevPos, prevLen);
+        out[cur + prevLen] = out[prevPos];
       } else {
         GifError(13);
       }
+      table[nextCode] = {std::uint32_t(prevPos), std::uint16_t(prevLen + 1), std::uint16_t(prev)};
+      nextCode += nextCode < MaxCodes;
       prev = code;
       prevPos = cur;
+      prevLen = len;
       cur += len;
-      if (nextCode >= limit && width < MaxCodeWidth) {
-        limit <<= 1;
+      if (nextCode >= limit) {
         ++width;
-        mask = (1u << width) - 1;
+        limit = width < MaxCodeWidth ? limit << 1 : MaxCodes + 1;
       }
     }
   }
@@ -311,14 +307,14 @@ void TGif::LzwDecode(TGifImageRecord& Image) {
   const std::span<const std::uint8_t> data(FImageStream->Data);
   StartProgress(int(data.size()), "LZW decode image");
 
-  auto decoder =
-      std::make_unique<TFastDecoder>(data, Image.CodeSize, Image.PixelIndices.data(),
-                                     Image.PixelIndices.size(), s.Prefix.data(), s.Suffix.data());
+  auto decoder = std::make_unique<TFastDecoder>(data, Image.CodeSize, Image.PixelIndices.data(),
+                                                Image.PixelIndices.size());
   const TFastResult fast =
       decoder->Run([this](std::size_t Position) { UpdateProgress(int(Position)); });
 
   if (!fast.Done) {
     // Hand the state over to the step loop, which takes the pending code first.
+    decoder->ExportTable(s.Prefix.data(), s.Suffix.data());
     s.DecodeNextCode = decoder->NextCode();
     s.CodeWidth = decoder->CodeWidth();
     s.DecodeLimit = 1 << s.CodeWidth;
