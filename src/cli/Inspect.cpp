@@ -161,10 +161,6 @@ std::string DescribeGif(TGif& gif, bool indices) {
 }
 
 std::string InspectFile(const std::string& path, bool indices) {
-#ifdef GLYPTIKA_CLI_NO_READER
-  (void)indices;
-  throw ECliError("inspect " + path + ": this build has no GIF reader yet");
-#else
   const std::string bytes = ReadWholeFile(path, "GIF file");
   TGif gif;
   try {
@@ -173,7 +169,6 @@ std::string InspectFile(const std::string& path, bool indices) {
     throw ECliError(path + ": " + e.what(), ExitCodec);
   }
   return DescribeGif(gif, indices);
-#endif
 }
 
 } // namespace cli

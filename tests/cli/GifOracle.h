@@ -14,15 +14,6 @@
 
 namespace clitest {
 
-// Until the GIF reader is in the tree, glyptika-cli cannot inspect.
-inline bool CanInspect() {
-  static const bool can =
-      RunCli({"inspect", "/nonexistent.gif"}).Err.find("no GIF reader") == std::string::npos;
-  return can;
-}
-#define SKIP_WITHOUT_READER()                                                                      \
-  if (!CanInspect()) GTEST_SKIP() << "this build has no GIF reader yet"
-
 // Each image's indices in display order, as giflib decodes them.
 inline std::vector<std::vector<std::uint8_t>> DecodeWithGiflib(const fs::path& path) {
   int err = 0;

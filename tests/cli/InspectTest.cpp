@@ -36,7 +36,6 @@ const std::string ScreenLine =
     "    0: #FFFFFF #123456\n";
 
 TEST(Inspect, PrintsEveryBlockWithItsFields) {
-  SKIP_WITHOUT_READER();
   struct Case {
     const char* Name;
     std::string Gif;
@@ -94,7 +93,6 @@ TEST(Inspect, PrintsEveryBlockWithItsFields) {
 }
 
 TEST(Inspect, FilesTheReaderRefusesGiveItsMessageAndExitOne) {
-  SKIP_WITHOUT_READER();
   const std::string screen = Screen1x1.substr(6);
   const std::string image = Bytes({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0}) + OnePixelOfIndex1;
   struct Case {
@@ -128,7 +126,6 @@ TEST(Inspect, FilesTheReaderRefusesGiveItsMessageAndExitOne) {
 }
 
 TEST(Inspect, FilesThatCannotBeReadExitTwo) {
-  SKIP_WITHOUT_READER();
   TTempDir dir;
   for (const fs::path& p : {dir / "missing.gif", dir.Path()}) {
     const TRun r = RunCli({"inspect", p.string()});

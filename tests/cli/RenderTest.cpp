@@ -21,7 +21,6 @@ TInspected Inspect(const fs::path& file) {
 }
 
 TEST(Render, WritesOneGifThatInspectAndGiflibReadAlike) {
-  SKIP_WITHOUT_READER();
   TTempDir dir;
   const TRun r = Render(dir, {"--text", "Hi", "--color", "#C00000", "--no-antialias"});
   ASSERT_EQ(r.Exit, 0) << r.Err;
@@ -64,7 +63,6 @@ TEST(Render, WritesOneGifThatInspectAndGiflibReadAlike) {
 }
 
 TEST(Render, TransparencyFollowsTheOptionInTheGraphicControl) {
-  SKIP_WITHOUT_READER();
   TTempDir dir;
   ASSERT_EQ(Render(dir, {"--text", "T"}, "solid.gif").Exit, 0);
   ASSERT_EQ(Render(dir, {"--text", "T", "--transparent"}, "clear.gif").Exit, 0);
@@ -82,7 +80,6 @@ TEST(Render, TransparencyFollowsTheOptionInTheGraphicControl) {
 }
 
 TEST(Render, RecolourGivesAListedColourANewValue) {
-  SKIP_WITHOUT_READER();
   TTempDir dir;
   const TRun r = Render(dir, {"--text", "Re", "--no-antialias", "--recolor", "#FFFFFF=#00FF00",
                               "--recolor=#000000=#0000FF"});
