@@ -209,8 +209,8 @@ void ParseRender(const std::vector<std::string_view>& args, std::size_t i, TComm
       if (a.starts_with("-") && a != "-") Usage("unknown option " + Quote(name) + " for render");
       Usage("unexpected argument " + Quote(a) + " for render");
     }
-    const TOptionSpec& spec = it->second;
-    switch (spec.Arg) {
+    const TOptionSpec& option = it->second;
+    switch (option.Arg) {
     case TArg::None:
       if (hasValue) Usage(std::string(name) + " takes no value");
       break;
@@ -225,7 +225,7 @@ void ParseRender(const std::vector<std::string_view>& args, std::size_t i, TComm
       break;
     }
     if (name == "--name") nameGiven = true;
-    spec.Apply(cl.Render, value, hasValue);
+    option.Apply(cl.Render, value, hasValue);
   }
   if (nameGiven && cl.Render.Html.empty())
     Usage("--script, --name, --sizes and --alt go with --html");

@@ -245,5 +245,5 @@ private:
   std::vector<std::shared_ptr<const TPalette>> FPalettes;
   std::unique_ptr<TGifLzwState> FLzw;
   TGifProgress FProgress;
-  std::size_t FPixelsRead = 0;  // pixels the load in progress has allocated, against its limit
+  std::size_t FPixelsRead = 0; // pixels the load in progress has allocated, against its limit
 };

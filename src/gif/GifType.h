@@ -23,7 +23,7 @@ const char* GifErrorMessage(int code);
 
 // Record the error as the last one and raise it.
 [[noreturn]] void GifError(int code);
-[[noreturn]] void GifErrorText(const std::string& text);  // code 6, free text
+[[noreturn]] void GifErrorText(const std::string& text); // code 6, free text
 
 // The last error raised by any TGif; SaveToStream and LoadFromStream reset them.
 extern int GifLastError;
@@ -37,7 +37,7 @@ constexpr std::uint8_t GraphicControlLabel = 0xF9;
 constexpr std::uint8_t CommentLabel = 0xFE;
 constexpr std::uint8_t PlainTextLabel = 0x01;
 constexpr std::uint8_t ApplicationLabel = 0xFF;
-}  // namespace gifblock
+} // namespace gifblock
 
 // A growable byte buffer with a read position: the codec's working streams.
 struct TMemoryStream {

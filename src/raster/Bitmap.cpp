@@ -3,7 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
+TBitmap::TBitmap(int width, int height) {
+  SetSize(width, height);
+}
 
 std::size_t TBitmap::StrideFor(int width) {
   return width <= 0 ? 0 : (std::size_t(width) * 3 + 3) & ~std::size_t(3);
@@ -38,5 +40,6 @@ void TBitmap::SetPixel(int x, int y, TColor color) {
 
 void TBitmap::Fill(TColor color) {
   for (int y = 0; y < FHeight; ++y)
-    for (int x = 0; x < FWidth; ++x) SetPixel(x, y, color);
+    for (int x = 0; x < FWidth; ++x)
+      SetPixel(x, y, color);
 }

@@ -16,9 +16,15 @@ using TColor = std::uint32_t;
 constexpr TColor RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
 }
-constexpr std::uint8_t GetRValue(TColor c) { return std::uint8_t(c); }
-constexpr std::uint8_t GetGValue(TColor c) { return std::uint8_t(c >> 8); }
-constexpr std::uint8_t GetBValue(TColor c) { return std::uint8_t(c >> 16); }
+constexpr std::uint8_t GetRValue(TColor c) {
+  return std::uint8_t(c);
+}
+constexpr std::uint8_t GetGValue(TColor c) {
+  return std::uint8_t(c >> 8);
+}
+constexpr std::uint8_t GetBValue(TColor c) {
+  return std::uint8_t(c >> 16);
+}
 
 // What a read outside the bitmap gives, as a canvas does.
 constexpr TColor clInvalid = 0xFFFFFFFFu;
@@ -43,7 +49,7 @@ public:
   static constexpr std::size_t MaxBytes = std::size_t(1) << 31;
 
   TBitmap() = default;
-  TBitmap(int width, int height);  // every pixel black
+  TBitmap(int width, int height); // every pixel black
 
   // Resizes and clears to black. Negative sizes count as 0.
   void SetSize(int width, int height);

@@ -5,7 +5,10 @@
 #include <stdexcept>
 
 TEST(Bitmap, RowsArePaddedToFourBytesAndStoredBlueGreenRed) {
-  struct Case { int width; std::size_t stride; };
+  struct Case {
+    int width;
+    std::size_t stride;
+  };
   for (Case c : {Case{1, 4}, Case{2, 8}, Case{3, 12}, Case{4, 12}, Case{5, 16}}) {
     TBitmap bmp(c.width, 2);
     EXPECT_EQ(bmp.Stride(), c.stride) << "width " << c.width;
@@ -26,7 +29,8 @@ TEST(Bitmap, AccessOutsideIsHarmless) {
   EXPECT_EQ(bmp.GetPixel(3, 0), clInvalid);
   EXPECT_EQ(bmp.GetPixel(0, -1), clInvalid);
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(bmp.GetPixel(x, y), 0u);
+    for (int x = 0; x < 3; ++x)
+      EXPECT_EQ(bmp.GetPixel(x, y), 0u);
 }
 
 TEST(Bitmap, SizeTooLargeToAllocateIsRefusedUpFront) {
