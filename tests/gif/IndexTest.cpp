@@ -1,3 +1,4 @@
+#include "CodecErrors.h"
 #include "gif/Gif.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +17,6 @@ TBitmap DistinctColours(int colors, int w = 64) {
     b.SetPixel(i % w, i / w, RGB(std::uint8_t(k), std::uint8_t(k >> 8), 0x55));
   }
   return b;
-}
-
-int ErrorCode(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EInvalidGraphicOperation& e) {
-    return e.Code();
-  }
-  return -1;
 }
 
 TEST(Index, TableCountIsRoundedToAPowerOfTwo) {

@@ -1,3 +1,4 @@
+#include "CodecErrors.h"
 #include "gif/Gif.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +14,6 @@ TBitmap Filled(int w, int h, TColor c) {
   TBitmap b(w, h);
   b.Fill(c);
   return b;
-}
-
-int ErrorCode(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EInvalidGraphicOperation& e) {
-    return e.Code();
-  }
-  return -1;
 }
 
 TEST(Model, FreshObjectIsEmpty) {
