@@ -5,10 +5,12 @@
 // only added for a pair the match just failed to find), so the lookup returns
 // exactly the code the scan would, and the codes written are the same.
 #include "gif/Gif.h"
+#include "raster/ZeroedMemory.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -83,8 +85,31 @@ namespace {
 // The tables outlive one image: a save of many small cut-outs (a character or a
 // line each) would otherwise spend most of its time allocating and zeroing them.
 // Every use leaves them all zero again.
+// Zeroed by the system, not by writing: a short process saving one small
+// image touches only the pages its codes reach.
+class TZeroedTable {
+public:
+  std::size_t size() const { return FSize; }
+  std::uint16_t* data() { return reinterpret_cast<std::uint16_t*>(FData.get()); }
+  const std::uint16_t* data() const { return reinterpret_cast<const std::uint16_t*>(FData.get()); }
+  std::uint16_t& operator[](std::size_t i) { return data()[i]; }
+  std::uint16_t operator[](std::size_t i) const { return data()[i]; }
+  // Only ever grown while all zero, so nothing is carried over.
+  void Grow(std::size_t count) {
+    if (count <= FSize) return;
+    TZeroedMemory fresh = AllocateZeroed(count * sizeof(std::uint16_t));
+    if (fresh == nullptr) throw std::bad_alloc();
+    FData = std::move(fresh);
+    FSize = count;
+  }
+
+private:
+  TZeroedMemory FData;
+  std::size_t FSize = 0;
+};
+
 struct TTableStore {
-  std::vector<std::uint16_t> Child, Pair;
+  TZeroedTable Child, Pair;
 };
 TTableStore& Store() {
   thread_local TTableStore store;
@@ -104,10 +129,9 @@ public:
                std::uint32_t FirstFree)
       : FPrefix(Prefix), FSuffix(Suffix), FFirstFree(FirstFree), FNext(FirstFree),
         FChild(Store().Child), FPair(Store().Pair) {
-    // Grown with zeros; what is there is all zero, as every use resets its entries.
-    if (FChild.size() < (std::size_t(4096) << Bits)) FChild.resize(std::size_t(4096) << Bits);
-    if (Pairs && FPair.size() < (std::size_t(4096) << (2 * Bits)))
-      FPair.resize(std::size_t(4096) << (2 * Bits));
+    // What is there is all zero, as every use resets its entries.
+    FChild.Grow(std::size_t(4096) << Bits);
+    if (Pairs) FPair.Grow(std::size_t(4096) << (2 * Bits));
   }
   ~TStringTable() { Reset(); }
   TStringTable(const TStringTable&) = delete;
@@ -179,8 +203,8 @@ private:
   std::array<int, 4096>& FSuffix;
   std::uint32_t FFirstFree;
   std::uint32_t FNext;
-  std::vector<std::uint16_t>& FChild;
-  std::vector<std::uint16_t>& FPair;
+  TZeroedTable& FChild;
+  TZeroedTable& FPair;
 };
 
 } // namespace

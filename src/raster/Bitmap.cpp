@@ -1,7 +1,10 @@
 #include "raster/Bitmap.h"
 
+#include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 TBitmap::TBitmap(int width, int height) {
   SetSize(width, height);
@@ -18,10 +21,47 @@ void TBitmap::SetSize(int width, int height) {
   if (height > 0 && stride > MaxBytes / std::size_t(height))
     throw std::length_error("Image too large: " + std::to_string(width) + " x " +
                             std::to_string(height) + " pixels");
-  FPixels.assign(stride * std::size_t(height), 0);
+  TZeroedMemory pixels = AllocateZeroed(stride * std::size_t(height));
+  if (pixels == nullptr && stride * std::size_t(height) != 0) throw std::bad_alloc();
+  FPixels = std::move(pixels);
   FWidth = width;
   FHeight = height;
   FStride = stride;
+}
+
+TBitmap::TBitmap(const TBitmap& other)
+    : Transparent(other.Transparent), TransparentColor(other.TransparentColor),
+      Palette(other.Palette) {
+  SetSize(other.FWidth, other.FHeight);
+  if (FPixels) std::memcpy(FPixels.get(), other.FPixels.get(), FStride * std::size_t(FHeight));
+}
+
+TBitmap& TBitmap::operator=(const TBitmap& other) {
+  if (this != &other) *this = TBitmap(other);
+  return *this;
+}
+
+TBitmap::TBitmap(TBitmap&& other) noexcept
+    : Transparent(other.Transparent), TransparentColor(other.TransparentColor),
+      Palette(std::move(other.Palette)), FWidth(std::exchange(other.FWidth, 0)),
+      FHeight(std::exchange(other.FHeight, 0)), FStride(std::exchange(other.FStride, 0)),
+      FPixels(std::move(other.FPixels)) {}
+
+TBitmap& TBitmap::operator=(TBitmap&& other) noexcept {
+  Transparent = other.Transparent;
+  TransparentColor = other.TransparentColor;
+  Palette = std::move(other.Palette);
+  FWidth = std::exchange(other.FWidth, 0);
+  FHeight = std::exchange(other.FHeight, 0);
+  FStride = std::exchange(other.FStride, 0);
+  FPixels = std::move(other.FPixels);
+  return *this;
+}
+
+bool operator==(const TBitmap& a, const TBitmap& b) {
+  if (a.FWidth != b.FWidth || a.FHeight != b.FHeight) return false;
+  const std::size_t bytes = a.FStride * std::size_t(a.FHeight);
+  return bytes == 0 || std::memcmp(a.FPixels.get(), b.FPixels.get(), bytes) == 0;
 }
 
 TColor TBitmap::GetPixel(int x, int y) const {

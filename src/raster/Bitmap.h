@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "raster/ZeroedMemory.h"
+
 using TColor = std::uint32_t;
 
 constexpr TColor RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
@@ -50,6 +52,11 @@ public:
 
   TBitmap() = default;
   TBitmap(int width, int height); // every pixel black
+  TBitmap(const TBitmap& other);
+  TBitmap& operator=(const TBitmap& other);
+  TBitmap(TBitmap&& other) noexcept;
+  TBitmap& operator=(TBitmap&& other) noexcept;
+  ~TBitmap() = default;
 
   // Resizes and clears to black. Negative sizes count as 0.
   void SetSize(int width, int height);
@@ -62,10 +69,10 @@ public:
   static std::size_t StrideFor(int width);
 
   // Row y (0 = top): Width pixels of blue, green, red.
-  std::uint8_t* ScanLine(int y) { return FPixels.data() + std::size_t(y) * FStride; }
-  const std::uint8_t* ScanLine(int y) const { return FPixels.data() + std::size_t(y) * FStride; }
-  std::uint8_t* Bits() { return FPixels.data(); }
-  const std::uint8_t* Bits() const { return FPixels.data(); }
+  std::uint8_t* ScanLine(int y) { return FPixels.get() + std::size_t(y) * FStride; }
+  const std::uint8_t* ScanLine(int y) const { return FPixels.get() + std::size_t(y) * FStride; }
+  std::uint8_t* Bits() { return FPixels.get(); }
+  const std::uint8_t* Bits() const { return FPixels.get(); }
 
   // Outside the bitmap: GetPixel gives clInvalid and SetPixel does nothing.
   TColor GetPixel(int x, int y) const;
@@ -76,13 +83,11 @@ public:
   TColor TransparentColor = 0;
   std::shared_ptr<const TPalette> Palette;
 
-  friend bool operator==(const TBitmap& a, const TBitmap& b) {
-    return a.FWidth == b.FWidth && a.FHeight == b.FHeight && a.FPixels == b.FPixels;
-  }
+  friend bool operator==(const TBitmap& a, const TBitmap& b);
 
 private:
   int FWidth = 0;
   int FHeight = 0;
   std::size_t FStride = 0;
-  std::vector<std::uint8_t> FPixels;
+  TZeroedMemory FPixels; // FStride * FHeight bytes
 };

@@ -6,8 +6,6 @@
 #include <stdexcept>
 #include <string>
 
-#include <sys/mman.h>
-
 namespace {
 
 // Stride and tail in 64 bits, so that absurd widths are refused, not wrapped.
@@ -58,19 +56,8 @@ std::uint32_t Pack(std::uint8_t value, int bits) {
 }
 
 constexpr int ScreenBitsPerPixel = 32;
-constexpr std::size_t HugePageBytes = std::size_t(2) << 20;
-// From here on a surface is mapped in whole huge pages: a rendering of a few
-// hundred kilobytes already spent most of its time in page faults.
-constexpr std::size_t MappedFromBytes = std::size_t(256) << 10;
 
 } // namespace
-
-void TSurfaceMemoryFree::operator()(std::uint8_t* p) const {
-  if (MappedBytes)
-    munmap(p, MappedBytes);
-  else
-    std::free(p);
-}
 
 TFastDIB::TFastDIB() {
   ColorTable = Info.bmiColors.data();
@@ -132,21 +119,10 @@ void TFastDIB::AllocateEx(std::uint8_t* memory, int width, int height, int bitsP
   // Everything that may fail comes first, so a failed allocation leaves the
   // surface as it was.
   const std::size_t sizeImage = std::size_t(rowCount) * std::size_t(layout.Stride);
-  TMemory fresh;
+  TZeroedMemory fresh;
   std::uint8_t* pixels = memory;
   if (!memory && sizeImage > 0) {
-    // Zeroed by the system or by calloc, never cleared twice. Large surfaces
-    // ask for huge pages: faulting in small pages cost more than the drawing.
-    if (sizeImage >= MappedFromBytes) {
-      const std::size_t mapped = (sizeImage + HugePageBytes - 1) / HugePageBytes * HugePageBytes;
-      void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (p != MAP_FAILED) {
-        madvise(p, mapped, MADV_HUGEPAGE);
-        fresh = TMemory(static_cast<std::uint8_t*>(p), TSurfaceMemoryFree{mapped});
-      }
-    } else {
-      fresh.reset(static_cast<std::uint8_t*>(std::calloc(sizeImage, 1)));
-    }
+    fresh = AllocateZeroed(sizeImage);
     if (!fresh)
       throw std::length_error("Not enough memory for an image of " + std::to_string(width) + " x " +
                               std::to_string(rowCount) + " pixels");

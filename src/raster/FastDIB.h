@@ -8,6 +8,7 @@
 #pragma once
 
 #include "raster/Bitmap.h"
+#include "raster/ZeroedMemory.h"
 #include "text/DC.h"
 
 #include <array>
@@ -42,13 +43,6 @@ static_assert(sizeof(TBitmapInfo) == 1064);
 
 constexpr std::uint32_t BI_RGB = 0;
 constexpr std::uint32_t BI_BITFIELDS = 3;
-
-// Large surfaces are mapped from the system in huge pages; small ones come
-// from the heap.
-struct TSurfaceMemoryFree {
-  std::size_t MappedBytes = 0;
-  void operator()(std::uint8_t* p) const;
-};
 
 class TFastDIB {
 public:
@@ -116,6 +110,5 @@ public:
 
 private:
   void WritePixel(int x, int y, TColor color);
-  using TMemory = std::unique_ptr<std::uint8_t[], TSurfaceMemoryFree>;
-  TMemory FMemory;
+  TZeroedMemory FMemory;
 };

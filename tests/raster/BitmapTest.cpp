@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 TEST(Bitmap, RowsArePaddedToFourBytesAndStoredBlueGreenRed) {
   struct Case {
@@ -39,4 +41,32 @@ TEST(Bitmap, SizeTooLargeToAllocateIsRefusedUpFront) {
   EXPECT_TRUE(bmp.Empty());
   bmp.SetSize(0, 100);
   EXPECT_TRUE(bmp.Empty());
+}
+
+// Small bitmaps come from the heap, large ones are mapped from the system; both
+// must start black to the last byte and copy as values.
+TEST(Bitmap, StartsBlackAndCopiesAsAValueAtEverySize) {
+  struct Case {
+    int width, height;
+  };
+  for (Case c : {Case{2, 1}, Case{100, 30}, Case{300, 300}, Case{1024, 683}, Case{4000, 1000}}) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+    TBitmap original(c.width, c.height);
+    const std::size_t bytes = original.Stride() * std::size_t(c.height);
+    const std::uint8_t* bits = original.Bits();
+    EXPECT_EQ(std::count(bits, bits + bytes, 0), std::ptrdiff_t(bytes));
+
+    original.SetPixel(c.width - 1, c.height - 1, RGB(1, 2, 3));
+    TBitmap copy = original;
+    EXPECT_TRUE(copy == original);
+    copy.SetPixel(0, 0, RGB(9, 9, 9));
+    EXPECT_FALSE(copy == original);
+    EXPECT_EQ(original.GetPixel(0, 0), 0u);
+
+    TBitmap moved = std::move(copy);
+    EXPECT_EQ(moved.GetPixel(0, 0), RGB(9, 9, 9));
+    EXPECT_EQ(moved.GetPixel(c.width - 1, c.height - 1), RGB(1, 2, 3));
+    copy = original; // a moved-from bitmap takes a new value
+    EXPECT_TRUE(copy == original);
+  }
 }
