@@ -70,3 +70,21 @@ TEST(Bitmap, StartsBlackAndCopiesAsAValueAtEverySize) {
     EXPECT_TRUE(copy == original);
   }
 }
+
+// Memory given back is handed out again: a new bitmap must never show the
+// pixels of one dropped before it.
+TEST(Bitmap, ANewBitmapNeverShowsAnEarlierOnesPixels) {
+  for (int round = 0; round < 3; ++round) {
+    for (int height : {100, 400, 900}) {
+      TBitmap bmp(1000, height);
+      const std::size_t bytes = bmp.Stride() * std::size_t(height);
+      EXPECT_EQ(std::count(bmp.Bits(), bmp.Bits() + bytes, 0), std::ptrdiff_t(bytes))
+          << "1000 x " << height << ", round " << round;
+      std::fill(bmp.Bits(), bmp.Bits() + bytes, std::uint8_t(0xAB));
+      bmp.SetSize(1000, height / 2);
+      const std::size_t half = bmp.Stride() * std::size_t(height / 2);
+      EXPECT_EQ(std::count(bmp.Bits(), bmp.Bits() + half, 0), std::ptrdiff_t(half));
+      std::fill(bmp.Bits(), bmp.Bits() + half, std::uint8_t(0xCD));
+    }
+  }
+}
