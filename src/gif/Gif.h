@@ -202,7 +202,8 @@ private:
   void NextPosition();
   void PushPixel(std::uint8_t Value);
   std::span<const std::uint8_t> PixelsInWalkOrder(std::vector<std::uint8_t>& Scratch);
-  template <int Bits> void LzwEncodePixels(std::span<const std::uint8_t> Pixels);
+  template <bool Runs> void LzwEncodeWidth(std::span<const std::uint8_t> Pixels, int Bits);
+  template <int Bits, bool Runs> void LzwEncodePixels(std::span<const std::uint8_t> Pixels);
   void LzwEncode(TGifImageRecord& Image);
   void SimpleEncode(TGifImageRecord& Image);
 

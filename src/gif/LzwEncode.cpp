@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -110,10 +111,30 @@ private:
 
 struct TTableStore {
   TZeroedTable Child, Pair;
+  // Runs[pixel][j - 2]: the entry for j copies of pixel, for j = 2, 3, ...
+  std::array<std::vector<std::uint16_t>, 256> Runs;
 };
+
 TTableStore& Store() {
   thread_local TTableStore store;
   return store;
+}
+
+// How many of the first Cap pixels equal Value, eight at a time.
+std::size_t RunLength(const std::uint8_t* p, std::size_t Cap, std::uint8_t Value) {
+  std::size_t n = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    const std::uint64_t pattern = 0x0101010101010101ull * Value;
+    for (; n + 8 <= Cap; n += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + n, 8);
+      if (const std::uint64_t diff = word ^ pattern; diff != 0)
+        return n + std::size_t(std::countr_zero(diff) >> 3);
+    }
+  }
+  while (n < Cap && p[n] == Value)
+    ++n;
+  return n;
 }
 
 // The string table for matching. child[code][pixel] is the entry extending
@@ -121,17 +142,22 @@ TTableStore& Store() {
 // pair[pixel pair][code] extends it by two pixels at once and holds the code
 // already scaled for its next lookup: matching long runs, as in rendered text,
 // is bound by the chain of dependent loads, and this halves and shortens it.
-template <int Bits> class TStringTable {
+// The strings made of one pixel repeated are also listed by length, so a run
+// of background is matched by counting equal bytes instead of by the chain.
+template <int Bits, bool Runs> class TStringTable {
 public:
   static constexpr bool Pairs = Bits <= 2;
+  static_assert(!(Pairs && Runs), "pairs take runs two pixels at a time");
 
   TStringTable(std::array<int, 4096>& Prefix, std::array<int, 4096>& Suffix,
                std::uint32_t FirstFree)
       : FPrefix(Prefix), FSuffix(Suffix), FFirstFree(FirstFree), FNext(FirstFree),
-        FChild(Store().Child), FPair(Store().Pair) {
+        FChild(Store().Child), FPair(Store().Pair), FRuns(Store().Runs) {
     // What is there is all zero, as every use resets its entries.
     FChild.Grow(std::size_t(4096) << Bits);
     if (Pairs) FPair.Grow(std::size_t(4096) << (2 * Bits));
+    FAnyRuns = true;
+    ForgetRuns();
   }
   ~TStringTable() { Reset(); }
   TStringTable(const TStringTable&) = delete;
@@ -142,7 +168,13 @@ public:
     FSuffix[Code] = int(Pixel);
     FChild[(std::size_t(Prev) << Bits) | Pixel] = std::uint16_t(Code);
     if (Pairs && Prev >= FFirstFree) FPair[PairSlot(Code)] = std::uint16_t(Code << (2 * Bits));
-    FNext = Code + 1;
+    FNext = Code + 1; // before anything that may throw: Reset must see the entry
+    // Entries are unique, so a run only ever grows from the longest of its pixel.
+    if (Runs && Prev == FLongestRun[Pixel]) {
+      FAnyRuns = true;
+      FRuns[Pixel].push_back(std::uint16_t(Code));
+      FLongestRun[Pixel] = std::uint16_t(Code);
+    }
   }
 
   // Forgets the entries added since the last reset; cheaper than clearing the tables.
@@ -151,10 +183,13 @@ public:
       FChild[(std::size_t(FPrefix[c]) << Bits) | std::uint32_t(FSuffix[c])] = 0;
       if (Pairs && std::uint32_t(FPrefix[c]) >= FFirstFree) FPair[PairSlot(c)] = 0;
     }
+    ForgetRuns();
     FNext = FFirstFree;
   }
 
-  // The longest string from Code on along the pixels; Pos moves past those it takes.
+  // The longest string from the root Code on along the pixels; Pos moves past
+  // those it takes. A string that starts with a run of its pixel first takes
+  // the longest run string that fits; a run longer than all of them ends there.
   std::uint32_t Match(std::uint32_t Code, const std::uint8_t*& Pos, const std::uint8_t* End) const {
     const std::uint8_t* p = Pos;
     if constexpr (Pairs) {
@@ -179,11 +214,25 @@ public:
       }
     } else {
       const std::uint16_t* child = FChild.data();
-      while (p < End) {
+      // Only a first step that finds an entry can start a run string, which
+      // keeps the check off the path of short matches.
+      if (p < End) {
         const std::uint16_t one = child[(std::size_t(Code) << Bits) | *p];
-        if (one == 0) break;
-        Code = one;
-        ++p;
+        if (one != 0) {
+          if (!Runs || *p != Code) {
+            Code = one;
+            ++p;
+          } else if (SkipRun(Code, p, End)) {
+            Pos = p;
+            return Code;
+          }
+          while (p < End) {
+            const std::uint16_t next = child[(std::size_t(Code) << Bits) | *p];
+            if (next == 0) break;
+            Code = next;
+            ++p;
+          }
+        }
       }
     }
     Pos = p;
@@ -191,6 +240,30 @@ public:
   }
 
 private:
+  void ForgetRuns() {
+    if (!Runs || !FAnyRuns) return;
+    for (std::size_t pixel = 0; pixel < FRuns.size(); ++pixel) {
+      FRuns[pixel].clear();
+      FLongestRun[pixel] = std::uint16_t(pixel);
+    }
+    FAnyRuns = false;
+  }
+
+  // From the root Code along a run of its pixel to the longest run string that
+  // fits; true when the run goes on past every run string, which ends the match.
+  [[gnu::noinline]] bool SkipRun(std::uint32_t& Code, const std::uint8_t*& p,
+                                 const std::uint8_t* End) const {
+    const std::vector<std::uint16_t>& runs = FRuns[Code];
+    if (runs.empty()) return false;
+    const std::size_t longest = runs.size() + 1;
+    const std::size_t more =
+        RunLength(p, std::min(std::size_t(End - p), longest), std::uint8_t(Code));
+    const std::size_t length = std::min(more + 1, longest);
+    Code = runs[length - 2];
+    p += length - 1;
+    return more == longest;
+  }
+
   // Entry Code seen as a two-pixel step from its prefix's prefix.
   std::size_t PairSlot(std::uint32_t Code) const {
     const std::uint32_t prev = std::uint32_t(FPrefix[Code]);
@@ -205,16 +278,20 @@ private:
   std::uint32_t FNext;
   TZeroedTable& FChild;
   TZeroedTable& FPair;
+  std::array<std::vector<std::uint16_t>, 256>& FRuns;
+  // For each pixel, the entry of its longest run: the pixel itself for none.
+  std::array<std::uint16_t, 256> FLongestRun;
+  bool FAnyRuns = false;
 };
 
 } // namespace
 
-template <int Bits> void TGif::LzwEncodePixels(std::span<const std::uint8_t> Pixels) {
+template <int Bits, bool Runs> void TGif::LzwEncodePixels(std::span<const std::uint8_t> Pixels) {
   TGifLzwState& s = *FLzw;
   const std::uint32_t clear = std::uint32_t(s.ClearCode);
   const std::uint32_t first_free = std::uint32_t(s.FirstFreeCode);
   const int first_width = s.CodeWidth;
-  TStringTable<Bits> table(s.Prefix, s.Suffix, first_free);
+  TStringTable<Bits, Runs> table(s.Prefix, s.Suffix, first_free);
   TCodeWriter out(FImageStream->Data);
   const std::uint8_t* p = Pixels.data();
   const std::uint8_t* const end = p + Pixels.size();
@@ -252,6 +329,31 @@ template <int Bits> void TGif::LzwEncodePixels(std::span<const std::uint8_t> Pix
   s.CodeWidth = width;
 }
 
+// The table's width in pixel bits is fixed at compile time: shifts by a
+// constant keep the lookup chain short.
+template <bool Runs> void TGif::LzwEncodeWidth(std::span<const std::uint8_t> Pixels, int Bits) {
+  switch (Bits) {
+  case 0:
+    return LzwEncodePixels<0, false>(Pixels); // pairs already take runs two at a time
+  case 1:
+    return LzwEncodePixels<1, false>(Pixels); // pairs already take runs two at a time
+  case 2:
+    return LzwEncodePixels<2, false>(Pixels); // pairs already take runs two at a time
+  case 3:
+    return LzwEncodePixels<3, Runs>(Pixels);
+  case 4:
+    return LzwEncodePixels<4, Runs>(Pixels);
+  case 5:
+    return LzwEncodePixels<5, Runs>(Pixels);
+  case 6:
+    return LzwEncodePixels<6, Runs>(Pixels);
+  case 7:
+    return LzwEncodePixels<7, Runs>(Pixels);
+  default:
+    return LzwEncodePixels<8, Runs>(Pixels);
+  }
+}
+
 void TGif::LzwEncode(TGifImageRecord& Image) {
   LzwBegin(&Image);
   LzwResetTable();
@@ -265,37 +367,17 @@ void TGif::LzwEncode(TGifImageRecord& Image) {
   for (std::uint8_t v : pixels)
     top = std::max(top, v); // vectorises; max_element does not
   if (top > FLzw->MaxRootCode) GifError(15);
-  // The table's width in pixel bits is fixed at compile time: shifts by a
-  // constant keep the lookup chain short.
-  switch (std::bit_width(unsigned(top))) {
-  case 0:
-    LzwEncodePixels<0>(pixels);
-    break;
-  case 1:
-    LzwEncodePixels<1>(pixels);
-    break;
-  case 2:
-    LzwEncodePixels<2>(pixels);
-    break;
-  case 3:
-    LzwEncodePixels<3>(pixels);
-    break;
-  case 4:
-    LzwEncodePixels<4>(pixels);
-    break;
-  case 5:
-    LzwEncodePixels<5>(pixels);
-    break;
-  case 6:
-    LzwEncodePixels<6>(pixels);
-    break;
-  case 7:
-    LzwEncodePixels<7>(pixels);
-    break;
-  default:
-    LzwEncodePixels<8>(pixels);
-    break;
-  }
+  // Where most pixels repeat the one before, as in rendered text, runs are
+  // worth matching by length. A sample of a few thousand pairs tells.
+  constexpr std::size_t Samples = 4096;
+  const std::size_t step = std::max<std::size_t>(1, pixels.size() / Samples);
+  std::size_t sampled = 0, repeats = 0;
+  for (std::size_t i = 1; i < pixels.size(); i += step, ++sampled)
+    repeats += pixels[i] == pixels[i - 1];
+  if (repeats * 8 >= sampled * 5)
+    LzwEncodeWidth<true>(pixels, std::bit_width(unsigned(top)));
+  else
+    LzwEncodeWidth<false>(pixels, std::bit_width(unsigned(top)));
   EndProgress();
   LzwEnd();
 }

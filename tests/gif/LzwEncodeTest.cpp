@@ -185,6 +185,22 @@ Bytes TextLikePixels(int w, int h, int colors, unsigned seed) {
   return px;
 }
 
+// Background runs of any length up to thousands of pixels, broken by short
+// stretches of all 256 shades, and now and then a run of a shade.
+Bytes LongRunPixels(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  Bytes px;
+  px.reserve(n);
+  while (px.size() < n) {
+    const std::size_t run = rng() % 4 == 0 ? rng() % 5000 : rng() % 60;
+    const std::uint8_t value = rng() % 5 == 0 ? std::uint8_t(rng()) : 255;
+    px.insert(px.end(), std::min(run, n - px.size()), value);
+    for (unsigned k = rng() % 12; k > 0 && px.size() < n; --k)
+      px.push_back(std::uint8_t(rng()));
+  }
+  return px;
+}
+
 TEST(LzwEncode, FastLookupMatchesLinearSearchOnLargeImages) {
   struct Row {
     const char* name;
@@ -199,6 +215,15 @@ TEST(LzwEncode, FastLookupMatchesLinearSearchOnLargeImages) {
       {"one colour", 3000, 1000, 8, Bytes(3000000, 3)},
       {"one colour of index 0", 2000, 1000, 8, Bytes(2000000, 0)},
       {"text-like 4 colours at size 2", 800, 500, 2, TextLikePixels(800, 500, 4, 6)},
+      {"one colour of index 200", 2500, 1000, 8, Bytes(2500000, 200)},
+      {"long runs among 256 shades", 1500, 800, 8, LongRunPixels(1200000, 8)},
+      {"long runs among 8 shades", 1000, 1000, 3,
+       [] {
+         Bytes px = LongRunPixels(1000000, 9);
+         for (auto& p : px)
+           p &= 7;
+         return px;
+       }()},
   };
   for (const Row& row : rows)
     EXPECT_EQ(EncodeImage(row.w, row.h, row.px, row.codeSize),
