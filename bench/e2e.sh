@@ -73,50 +73,77 @@ EOF
 # ImageMagick's -annotate reads % and \ as escapes: double them.
 im_text_all=$(sed -e 's/\\/\\\\/g' -e 's/%/%%/g' "$work/all.txt")
 
-# Runs a command RUNS times (after one untimed run) and prints the median wall
-# time and the median CPU time (user + system) in milliseconds. CPU time is
+# Runs the commands given (each a JSON list of words, one per argument) in
+# turns, RUNS rounds after one untimed round, and prints for each a line with
+# its median wall time and median CPU time (user + system) in milliseconds.
+# Taking turns puts the tools under the same conditions: on a shared machine
+# the speed drifts over the seconds one tool's runs would take. CPU time is
 # shown beside wall time because on a busy machine a short process waits for a
 # core longer, in proportion, than a long one.
 measure() {
   "$python" - "$runs" "$@" <<'PYEOF'
-import resource, statistics, subprocess, sys, time
-runs, cmd = int(sys.argv[1]), sys.argv[2:]
-def once():
+import json, os, resource, statistics, subprocess, sys, time
+runs, cmds = int(sys.argv[1]), [json.loads(c) for c in sys.argv[2:]]
+def once(cmd):
+    # Leading NAME=VALUE words set the environment, as env(1) takes them.
+    env = dict(os.environ)
+    while cmd and "=" in cmd[0] and "/" not in cmd[0].split("=")[0]:
+        name, value = cmd[0].split("=", 1)
+        env[name] = value
+        cmd = cmd[1:]
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
-    done = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    done = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
     wall = time.perf_counter() - start
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     if done.returncode != 0:
         sys.exit("e2e: failed: %s\n%s" % (" ".join(cmd), done.stderr.decode(errors="replace")))
     cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
     return wall * 1000, cpu * 1000
-once()
-walls, cpus = zip(*(once() for _ in range(runs)))
-print("%.3f %.3f" % (statistics.median(walls), statistics.median(cpus)))
+for cmd in cmds:
+    once(cmd)
+times = [[] for _ in cmds]
+for _ in range(runs):
+    for i, cmd in enumerate(cmds):
+        times[i].append(once(cmd))
+for t in times:
+    walls, cpus = zip(*t)
+    print("%.3f %.3f" % (statistics.median(walls), statistics.median(cpus)))
 PYEOF
 }
+
+# A command as a JSON list of words.
+words() { "$python" -c 'import json, sys; print(json.dumps(sys.argv[1:]))' "$@"; }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r >= g) ? "met" : "MISSED" }'; }
 
-echo "e2e: $runs runs each; median wall time, and median CPU time (user + system) in brackets"
+echo "e2e: $runs rounds, the tools taking turns; median wall time, and median CPU time (user + system) in brackets"
 echo "font: $face ($font_file), $size px; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-26s %20s %20s %20s %12s %12s\n' text glyptika-cli ImageMagick Pillow "IM ratio" "PIL ratio"
 
 run_case() {
   local name=$1 text_file=$2 ours imagick pillow
   shift 2
-  ours=$(measure "$cli" render --font "$face" --size $size "$@" --out "$work/ours.gif")
+  ours=$(words "$cli" render --font "$face" --size $size "$@" --out "$work/ours.gif")
   if [ "$name" = "Hello World" ]; then
-    imagick=$(measure "$convert" -font "$font_file" -pointsize $size "label:Hello World" \
+    imagick=$(words "$convert" -font "$font_file" -pointsize $size "label:Hello World" \
       "$work/im.gif")
   else
-    imagick=$(measure "$convert" -size 64x$((224 * (size + 10))) xc:white -font "$font_file" \
+    imagick=$(words "$convert" -size 64x$((224 * (size + 10))) xc:white -font "$font_file" \
       -pointsize $size -fill black -annotate +0+$size "$im_text_all" "$work/im.gif")
   fi
-  pillow=$(measure "$python" "$work/pillow.py" "$font_file" $size "$text_file" "$work/pil.gif")
-  local o=($ours) i=($imagick) p=($pillow)
+  pillow=$(words "$python" "$work/pillow.py" "$font_file" $size "$text_file" "$work/pil.gif")
+  local asking times o i p a
+  asking=$(words GLYPTIKA_FONT_ANSWERS=off "$cli" render --font "$face" --size $size "$@" \
+    --out "$work/asking.gif")
+  # ImageMagick runs on its own: a second of its work between two short runs
+  # would leave them caches it had emptied.
+  times=$(measure "$ours" "$pillow" "$asking")
+  o=($(sed -n 1p <<<"$times"))
+  p=($(sed -n 2p <<<"$times"))
+  a=($(sed -n 3p <<<"$times"))
+  i=($(measure "$imagick"))
   local r_im r_pil c_im c_pil
   r_im=$(ratio "${i[0]}" "${o[0]}")
   r_pil=$(ratio "${p[0]}" "${o[0]}")
@@ -125,6 +152,8 @@ run_case() {
   printf '%-26s %9s ms (%6s) %9s ms (%6s) %9s ms (%6s) %5sx (%4sx) %5sx (%4sx)\n' "$name" \
     "${o[0]}" "${o[1]}" "${i[0]}" "${i[1]}" "${p[0]}" "${p[1]}" "$r_im" "$c_im" "$r_pil" "$c_pil"
   echo "  goals on wall time: 10x ImageMagick $(verdict "$r_im" 10), 8x Pillow $(verdict "$r_pil" 8)"
+  echo "  glyptika-cli asking fontconfig every run (GLYPTIKA_FONT_ANSWERS=off): ${a[0]} ms" \
+    "(${a[1]}), $(ratio "${i[0]}" "${a[0]}")x ImageMagick, $(ratio "${p[0]}" "${a[0]}")x Pillow"
 }
 
 run_case "Hello World" "$work/hello.txt" --text "Hello World"

@@ -18,6 +18,10 @@ Run `glyptika-cli COMMAND --help` for the options of a command.
 
 Exit status: 0 done; 1 inspect: the file is not a GIF that can be read;
 2 bad arguments, unreadable input or an output that cannot be written.
+
+fontconfig's answers are kept under $XDG_CACHE_HOME/glyptika (~/.cache) while
+the fonts and configuration they came from stay unchanged;
+GLYPTIKA_FONT_ANSWERS=off asks fontconfig every time.
 )";
 
 constexpr const char* Fonts = R"(Usage: glyptika-cli fonts [FACE]

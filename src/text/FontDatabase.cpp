@@ -1,12 +1,14 @@
 #include "text/FontDatabase.h"
 
 #include "text/Font.h"
+#include "text/FontAnswers.h"
 
 #include "text/SfntInfo.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <ctime>
 #include <set>
 #include <tuple>
 
@@ -103,20 +105,40 @@ TFtLibrary::~TFtLibrary() {
   FT_Done_FreeType(Library);
 }
 
-TFontDatabase& TFontDatabase::Instance() {
-  static TFontDatabase instance("");
-  return instance;
+namespace {
+std::string gAnswersFile;
 }
 
-TFontDatabase::TFontDatabase(const std::string& configFile)
-    : FLibrary(std::make_shared<TFtLibrary>()) {
+void TFontDatabase::KeepAnswersIn(std::string File) {
+  gAnswersFile = std::move(File);
+}
+
+TFontDatabase& TFontDatabase::Instance() {
+  // Never destroyed: fonts held by other static objects may still need it at
+  // exit, and tearing down fontconfig's structures would only slow the exit.
+  static TFontDatabase* const instance = new TFontDatabase("", gAnswersFile);
+  return *instance;
+}
+
+TFontDatabase::TFontDatabase(const std::string& configFile, std::string answersFile)
+    : FLibrary(std::make_shared<TFtLibrary>()), FConfigFile(configFile) {
+  if (!answersFile.empty()) FAnswers = std::make_unique<TFontAnswers>(std::move(answersFile));
+}
+
+TFontDatabase::~TFontDatabase() {
+  if (FConfig != nullptr) FcConfigDestroy(FConfig);
+}
+
+FcConfig* TFontDatabase::Config() {
+  if (FConfig != nullptr) return FConfig;
+  FLoadedAt = static_cast<long long>(std::time(nullptr));
   // Loading the configuration ourselves skips the scan of every available
   // configuration snippet that FcInit does, a good part of start-up time.
   FConfig = FcConfigCreate();
   if (FConfig != nullptr) {
-    FcChar8* file = configFile.empty()
+    FcChar8* file = FConfigFile.empty()
                         ? FcConfigGetFilename(FConfig, nullptr)
-                        : FcStrCopy(reinterpret_cast<const FcChar8*>(configFile.c_str()));
+                        : FcStrCopy(reinterpret_cast<const FcChar8*>(FConfigFile.c_str()));
     const bool loaded = file != nullptr && FcConfigParseAndLoad(FConfig, file, FcTrue) &&
                         FcConfigBuildFonts(FConfig);
     FcStrFree(file);
@@ -126,12 +148,20 @@ TFontDatabase::TFontDatabase(const std::string& configFile)
     }
   }
   // Without a readable configuration fontconfig still knows where fonts lie.
-  if (FConfig == nullptr && configFile.empty()) FConfig = FcInitLoadConfigAndFonts();
+  if (FConfig == nullptr && FConfigFile.empty()) FConfig = FcInitLoadConfigAndFonts();
   if (FConfig == nullptr) throw ETextError("fontconfig cannot be initialised");
+  return FConfig;
 }
 
-TFontDatabase::~TFontDatabase() {
-  FcConfigDestroy(FConfig);
+// An earlier run's answer when it still holds; fontconfig's otherwise, kept.
+std::vector<TFaceMember>
+TFontDatabase::Ask(const std::string& question,
+                   const std::function<std::vector<TFaceMember>()>& fontconfig) {
+  if (FAnswers)
+    if (const std::vector<TFaceMember>* known = FAnswers->Find(question)) return *known;
+  std::vector<TFaceMember> answer = fontconfig();
+  if (FAnswers) FAnswers->Add(question, answer, FConfig, FLoadedAt);
+  return answer;
 }
 
 std::shared_ptr<TFaceFile> TFontDatabase::Open(const std::string& file, int index) {
@@ -210,20 +240,22 @@ TFaceMember TFontDatabase::Describe(FcPattern* pattern) {
 std::vector<TFaceMember> TFontDatabase::Faces() {
   std::lock_guard lock(FMutex);
   if (FFaces) return *FFaces;
-  TFcPatternPtr all(FcPatternCreate());
-  TFcFontSetPtr set = List(FConfig, all.get());
-  std::vector<TFaceMember> faces;
-  std::set<std::string> seen;
-  for (int i = 0; set != nullptr && i < set->nfont; ++i) {
-    FcPattern* pattern = set->fonts[i];
-    TFaceMember member = Describe(pattern);
-    if (seen.insert(Lower(member.Face)).second) faces.push_back(std::move(member));
-  }
-  std::sort(faces.begin(), faces.end(), [](const TFaceMember& a, const TFaceMember& b) {
-    return Lower(a.Face) < Lower(b.Face);
+  FFaces = Ask("faces", [this] {
+    TFcPatternPtr all(FcPatternCreate());
+    TFcFontSetPtr set = List(Config(), all.get());
+    std::vector<TFaceMember> faces;
+    std::set<std::string> seen;
+    for (int i = 0; set != nullptr && i < set->nfont; ++i) {
+      FcPattern* pattern = set->fonts[i];
+      TFaceMember member = Describe(pattern);
+      if (seen.insert(Lower(member.Face)).second) faces.push_back(std::move(member));
+    }
+    std::sort(faces.begin(), faces.end(), [](const TFaceMember& a, const TFaceMember& b) {
+      return Lower(a.Face) < Lower(b.Face);
+    });
+    return faces;
   });
-  FFaces = faces;
-  return faces;
+  return *FFaces;
 }
 
 std::vector<TFaceMember> TFontDatabase::Members(const std::string& face) {
@@ -231,29 +263,31 @@ std::vector<TFaceMember> TFontDatabase::Members(const std::string& face) {
   const std::string key = Lower(face);
   if (auto it = FMembers.find(key); it != FMembers.end()) return it->second;
   std::vector<TFaceMember> members;
-  if (!face.empty()) {
-    // fontconfig knows a font by all its family names, so this finds every
-    // candidate; the names in the files decide.
-    TFcPatternPtr pattern(FcPatternCreate());
-    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
-    TFcFontSetPtr set = List(FConfig, pattern.get());
-    for (int i = 0; set != nullptr && i < set->nfont; ++i) {
-      TFaceMember member = Describe(set->fonts[i]);
-      if (!SameName(member.Face, face)) continue;
-      // The same font installed twice is one member.
-      const bool twice = std::any_of(members.begin(), members.end(), [&](const TFaceMember& m) {
-        return m.Style == member.Style && m.Weight == member.Weight && m.Italic == member.Italic;
-      });
-      if (!twice) members.push_back(std::move(member));
-    }
-    std::stable_sort(
-        members.begin(), members.end(), [](const TFaceMember& a, const TFaceMember& b) {
-          const auto rank = [](const TFaceMember& m) {
-            return std::make_tuple(m.Italic, std::abs(m.Weight - FW_NORMAL), m.Weight, m.File);
-          };
-          return rank(a) < rank(b);
+  if (!face.empty())
+    members = Ask("members\t" + key, [&] {
+      std::vector<TFaceMember> found;
+      // fontconfig knows a font by all its family names, so this finds every
+      // candidate; the names in the files decide.
+      TFcPatternPtr pattern(FcPatternCreate());
+      FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
+      TFcFontSetPtr set = List(Config(), pattern.get());
+      for (int i = 0; set != nullptr && i < set->nfont; ++i) {
+        TFaceMember member = Describe(set->fonts[i]);
+        if (!SameName(member.Face, face)) continue;
+        // The same font installed twice is one member.
+        const bool twice = std::any_of(found.begin(), found.end(), [&](const TFaceMember& m) {
+          return m.Style == member.Style && m.Weight == member.Weight && m.Italic == member.Italic;
         });
-  }
+        if (!twice) found.push_back(std::move(member));
+      }
+      std::stable_sort(found.begin(), found.end(), [](const TFaceMember& a, const TFaceMember& b) {
+        const auto rank = [](const TFaceMember& m) {
+          return std::make_tuple(m.Italic, std::abs(m.Weight - FW_NORMAL), m.Weight, m.File);
+        };
+        return rank(a) < rank(b);
+      });
+      return found;
+    });
   FMembers.emplace(key, members);
   return members;
 }
@@ -261,21 +295,27 @@ std::vector<TFaceMember> TFontDatabase::Members(const std::string& face) {
 std::optional<TFaceMember> TFontDatabase::BestMatch(const std::string& face, int weight,
                                                     bool italic) {
   std::lock_guard lock(FMutex);
-  TFcPatternPtr pattern(FcPatternCreate());
-  if (!face.empty())
-    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
-  // As the font mapper does, an unknown face becomes a sans-serif one.
-  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-  FcPatternAddInteger(pattern.get(), FC_WEIGHT,
-                      FcWeightFromOpenType(weight <= 0 ? FW_NORMAL : std::min(weight, 1000)));
-  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(FConfig, pattern.get(), FcMatchPattern);
-  FcDefaultSubstitute(pattern.get());
-  FcResult result = FcResultNoMatch;
-  TFcPatternPtr match(FcFontMatch(FConfig, pattern.get(), &result));
-  if (match == nullptr || FcString(match.get(), FC_FILE).empty()) return std::nullopt;
-  return Describe(match.get());
+  const std::string question =
+      "match\t" + face + "\t" + std::to_string(weight) + "\t" + (italic ? "italic" : "upright");
+  std::vector<TFaceMember> found = Ask(question, [&]() -> std::vector<TFaceMember> {
+    TFcPatternPtr pattern(FcPatternCreate());
+    if (!face.empty())
+      FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
+    // As the font mapper does, an unknown face becomes a sans-serif one.
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+    FcPatternAddInteger(pattern.get(), FC_WEIGHT,
+                        FcWeightFromOpenType(weight <= 0 ? FW_NORMAL : std::min(weight, 1000)));
+    FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(Config(), pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    TFcPatternPtr match(FcFontMatch(Config(), pattern.get(), &result));
+    if (match == nullptr || FcString(match.get(), FC_FILE).empty()) return {};
+    return {Describe(match.get())};
+  });
+  if (found.empty()) return std::nullopt;
+  return found.front();
 }
 
 } // namespace text_detail

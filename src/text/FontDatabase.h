@@ -7,6 +7,7 @@
 #include FT_FREETYPE_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,13 +53,19 @@ struct TFaceMember {
 // Case-insensitive (ASCII) equality, as Windows compares face names.
 bool SameName(const std::string& a, const std::string& b);
 
+class TFontAnswers;
+
 class TFontDatabase {
 public:
   // The process-wide database over fontconfig's current configuration
   // (FONTCONFIG_FILE is honoured).
   static TFontDatabase& Instance();
+  // Lets the process-wide database keep fontconfig's answers in File for
+  // later runs (see TFontAnswers); to be called before its first use.
+  static void KeepAnswersIn(std::string File);
   // A database over one configuration file; empty means the default one.
-  explicit TFontDatabase(const std::string& configFile);
+  // fontconfig is loaded when first asked.
+  explicit TFontDatabase(const std::string& configFile, std::string answersFile = {});
   ~TFontDatabase();
   TFontDatabase(const TFontDatabase&) = delete;
   TFontDatabase& operator=(const TFontDatabase&) = delete;
@@ -77,10 +84,16 @@ public:
 
 private:
   TFaceMember Describe(FcPattern* pattern);
+  FcConfig* Config();
+  std::vector<TFaceMember> Ask(const std::string& question,
+                               const std::function<std::vector<TFaceMember>()>& fontconfig);
 
   std::recursive_mutex FMutex;
   std::shared_ptr<TFtLibrary> FLibrary;
+  std::string FConfigFile;
   FcConfig* FConfig = nullptr;
+  long long FLoadedAt = 0;
+  std::unique_ptr<TFontAnswers> FAnswers;
   std::map<std::pair<std::string, int>, TFaceMember> FDescribed;
   std::map<std::string, std::vector<TFaceMember>> FMembers; // by lower-case face
   std::optional<std::vector<TFaceMember>> FFaces;
