@@ -22,10 +22,17 @@ constexpr std::streamoff MaxFileBytes = std::streamoff(16) << 20;
 
 // What fontconfig reads from the environment: where its configuration and
 // caches are, and the language that ranks matches.
-constexpr const char* EnvironmentNames[] = {
-    "FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "HOME",   "XDG_CONFIG_HOME",
-    "XDG_DATA_HOME",   "XDG_CACHE_HOME",  "FC_LANG",            "LC_ALL", "LC_CTYPE",
-    "LANG"};
+constexpr const char* EnvironmentNames[] = {"FONTCONFIG_FILE",
+                                            "FONTCONFIG_PATH",
+                                            "FONTCONFIG_SYSROOT",
+                                            "HOME",
+                                            "XDG_CONFIG_HOME",
+                                            "XDG_DATA_HOME",
+                                            "XDG_CACHE_HOME",
+                                            "FC_LANG",
+                                            "LC_ALL",
+                                            "LC_CTYPE",
+                                            "LANG"};
 
 std::string Escape(const std::string& s) {
   std::string out;

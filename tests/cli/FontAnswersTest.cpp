@@ -123,10 +123,9 @@ TEST_F(FontAnswers, FontsAddedOrRemovedAreSeenAtOnce) {
 
   // A font folder that did not exist when the answers were kept.
   const fs::path later = FCache / "later";
-  WriteFile(FWorld / "fonts.conf",
-            ReadFile(FWorld / "fonts.conf")
-                .replace(ReadFile(FWorld / "fonts.conf").find("<cachedir>"), 0,
-                         "<dir>" + later.string() + "</dir>\n"));
+  WriteFile(FWorld / "fonts.conf", ReadFile(FWorld / "fonts.conf")
+                                       .replace(ReadFile(FWorld / "fonts.conf").find("<cachedir>"),
+                                                0, "<dir>" + later.string() + "</dir>\n"));
   Age(FWorld / "fonts.conf");
   Age(FWorld / "fonts");
   EXPECT_EQ(Faces(), std::vector<std::string>{"DejaVu Sans Mono"});
@@ -154,13 +153,13 @@ TEST_F(FontAnswers, ADamagedFileIsIgnoredAndReplaced) {
     const char* name;
     std::string bytes;
   };
-  for (const Damage& d : {Damage{"cut short", whole.substr(0, whole.size() / 2)},
-                          Damage{"empty", ""}, Damage{"not ours", "GIF89a\n"},
-                          Damage{"a number spoilt", [&] {
-                                   std::string s = whole;
-                                   s.replace(s.find("\nwatch\t") + 7, 1, "x");
-                                   return s;
-                                 }()}}) {
+  for (const Damage& d :
+       {Damage{"cut short", whole.substr(0, whole.size() / 2)}, Damage{"empty", ""},
+        Damage{"not ours", "GIF89a\n"}, Damage{"a number spoilt", [&] {
+                                                 std::string s = whole;
+                                                 s.replace(s.find("\nwatch\t") + 7, 1, "x");
+                                                 return s;
+                                               }()}}) {
     WriteFile(file, d.bytes);
     EXPECT_EQ(Faces(), std::vector<std::string>{"DejaVu Sans"}) << d.name;
     EXPECT_EQ(ReadFile(file), whole) << d.name << ": the file is written anew";
