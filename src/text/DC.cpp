@@ -194,6 +194,12 @@ void FillRect(TDC& dc, const TRect& rect) {
   FillRect(dc, rect, dc.BrushColor());
 }
 
+int LineLeft(const TRect& rect, int width, unsigned format) {
+  if (format & DT_CENTER) return rect.Left + (rect.Width() - width) / 2;
+  if (format & DT_RIGHT) return rect.Right - width;
+  return rect.Left;
+}
+
 int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
   constexpr unsigned provided = DT_CENTER | DT_RIGHT | DT_NOCLIP | DT_CALCRECT | DT_NOPREFIX;
   if ((format & ~provided) != 0 || (format & (DT_CENTER | DT_RIGHT)) == (DT_CENTER | DT_RIGHT))
@@ -233,11 +239,7 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
     const int top = rect.Top + int(i) * impl.Height;
     if (top >= clip.Bottom) break;
     const int width = widths[i];
-    int x = rect.Left;
-    if (format & DT_CENTER)
-      x = rect.Left + (rect.Width() - width) / 2;
-    else if (format & DT_RIGHT)
-      x = rect.Right - width;
+    const int x = LineLeft(rect, width, format);
     if (dc.BkMode() == OPAQUE)
       FillSpan(dc, Intersect(clip, {x, top, x + width, top + impl.Height}), dc.BkColor());
     const int baseline = top + impl.Ascent;

@@ -87,3 +87,7 @@ void FillRect(TDC& dc, const TRect& rect);
 // clipped to it unless DT_NOCLIP is given. Returns the height of the text.
 // Throws ETextError for a flag it does not provide.
 int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format);
+
+// The left edge of a line width pixels wide that DrawTextEx places within
+// rect by the alignment of format; centring truncates toward zero.
+int LineLeft(const TRect& rect, int width, unsigned format);

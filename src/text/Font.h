@@ -173,3 +173,16 @@ using TFontHandle = std::shared_ptr<const TFont>;
 // Throws ETextError when no font can be loaded or the height is out of range.
 // A face that is not installed falls back to fontconfig's best match.
 TFontHandle CreateFontIndirect(const LOGFONT& description);
+
+// What a front end asks of the installed fonts besides enumeration.
+//
+// The face a fresh start shows first: fontconfig's choice for sans-serif.
+// Empty when no font is installed.
+std::string DefaultFaceName();
+// The installed face that stands in for a face name: the face itself when it
+// is installed, else fontconfig's substitute. Empty when no font is installed.
+std::string ClosestInstalledFace(const std::string& faceName);
+// Whether fontconfig's answers are kept between runs in the user's cache
+// folder, so that a short process need not load fontconfig's configuration
+// (off unless asked). Takes effect only before the first font is looked up.
+void KeepFontAnswers(bool keep);

@@ -319,3 +319,24 @@ std::optional<TFaceMember> TFontDatabase::BestMatch(const std::string& face, int
 }
 
 } // namespace text_detail
+
+std::string DefaultFaceName() {
+  const auto match =
+      text_detail::TFontDatabase::Instance().BestMatch("sans-serif", FW_NORMAL, false);
+  return match ? match->Face : std::string();
+}
+
+std::string ClosestInstalledFace(const std::string& faceName) {
+  auto& fonts = text_detail::TFontDatabase::Instance();
+  if (!faceName.empty()) {
+    const std::vector<text_detail::TFaceMember> members = fonts.Members(faceName);
+    if (!members.empty()) return members.front().Face;
+  }
+  const auto match = fonts.BestMatch(faceName, FW_NORMAL, false);
+  return match ? match->Face : std::string();
+}
+
+void KeepFontAnswers(bool keep) {
+  text_detail::TFontDatabase::KeepAnswersIn(keep ? text_detail::TFontAnswers::DefaultFile()
+                                                 : std::string());
+}
