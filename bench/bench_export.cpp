@@ -38,7 +38,7 @@ TRenderResult Render(std::vector<std::string> Lines) {
   settings.FaceName = "DejaVu Sans";
   settings.Size = 30;
   settings.Lines = std::move(Lines);
-  std::optional<TRenderResult> rendering = RenderText(settings, 96);
+  std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(settings, 96);
   if (!rendering) throw std::runtime_error("nothing rendered");
   return std::move(*rendering);
 }

@@ -18,10 +18,11 @@ TRenderSettings Settings(std::vector<std::string> lines, double size) {
 }
 
 void Run(benchmark::State& state, const TRenderSettings& s) {
-  RenderText(s, 96); // the first rendering loads the face and fills the glyph cache
+  TTextRasteriser rasteriser;
+  rasteriser.RenderText(s, 96); // the first rendering loads the face and fills the glyph cache
   std::size_t pixels = 0;
   for (auto _ : state) {
-    std::optional<TRenderResult> r = RenderText(s, 96);
+    std::optional<TRenderResult> r = rasteriser.RenderText(s, 96);
     pixels = std::size_t(r->FPreview.Width()) * std::size_t(r->FPreview.Height());
     benchmark::DoNotOptimize(r->FPreview.Bits());
   }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "gif/Gif.h"
+#include "main/RenderSettings.h"
 #include "raster/Bitmap.h"
 
 #include <functional>
@@ -44,8 +45,8 @@ struct TExportSource {
   const TBitmap* Preview = nullptr; // FPreview; read by Prepare only
   int SurfaceWidth = 0;             // Width of FSurface, shadow distance included
   int ShadowDistance = 0;           // d, 0 without a drop shadow
-  int Align = 0;                    // FAlign: 0 left, 1 centre, 2 right
-  int WidthMode = 0;                // 0 "To string", 1 "To max string", 2 "User width"
+  TAlign Align = TAlign::Left;      // FAlign
+  TWidthMode WidthMode = TWidthMode::ToString;
   TColor BackColor = 0xFFFFFF;
   std::vector<std::string> Lines; // UTF-8, empty lines included
   // DrawTextEx with DT_CALCRECT | DT_NOPREFIX from (0, 0, 1, 1) on FSurface's DC:

@@ -43,12 +43,28 @@ std::size_t Find(std::string_view Text, std::string_view What) {
   return Text.find(What);
 }
 
-const char* AlignOpen(int Align) {
-  // "<right>" is no element: a browser would leave the page left-aligned.
-  return Align == 1 ? "<center>" : Align == 2 ? "<div align=\"right\">" : nullptr;
+const char* AlignOpen(TAlign Align) {
+  switch (Align) {
+  case TAlign::Left:
+    return nullptr;
+  case TAlign::Center:
+    return "<center>";
+  case TAlign::Right:
+    // "<right>" is no element: a browser would leave the page left-aligned.
+    return "<div align=\"right\">";
+  }
+  return nullptr;
 }
-const char* AlignClose(int Align) {
-  return Align == 1 ? "</center>" : Align == 2 ? "</div>" : nullptr;
+const char* AlignClose(TAlign Align) {
+  switch (Align) {
+  case TAlign::Left:
+    return nullptr;
+  case TAlign::Center:
+    return "</center>";
+  case TAlign::Right:
+    return "</div>";
+  }
+  return nullptr;
 }
 
 // Escapes one character for the script's own escaping of attribute values
@@ -217,8 +233,8 @@ std::string ImageTag(const TPageImage& Image, std::string_view Ch, const TExport
   return tag;
 }
 
-std::string BuildPage(const TPageLayout& Layout, const std::vector<std::string>& Lines, int Align,
-                      const TExportChoices& Choices) {
+std::string BuildPage(const TPageLayout& Layout, const std::vector<std::string>& Lines,
+                      TAlign Align, const TExportChoices& Choices) {
   std::string page;
   const auto line = [&page](std::string_view Text) {
     page += Text;

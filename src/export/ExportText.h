@@ -58,7 +58,7 @@ struct TPageLayout {
   // Per line of text, per character: its index in Images.
   std::vector<std::vector<int>> Cells;
 };
-std::string BuildPage(const TPageLayout& Layout, const std::vector<std::string>& Lines, int Align,
-                      const TExportChoices& Choices);
+std::string BuildPage(const TPageLayout& Layout, const std::vector<std::string>& Lines,
+                      TAlign Align, const TExportChoices& Choices);
 // One character's tag, as the plain page writes it.
 std::string ImageTag(const TPageImage& Image, std::string_view Ch, const TExportChoices& Choices);

@@ -69,12 +69,9 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
     }
     const TTextSize size = MeasureText(line);
     TRect rect{0, y, sw, y + size.Height};
-    if (FSource.WidthMode == 0) {
-      const int left = FSource.Align == 1   ? (sw - size.Width) / 2
-                       : FSource.Align == 2 ? sw - size.Width
-                                            : 0;
-      rect.Left = left;
-      rect.Right = left + size.Width;
+    if (FSource.WidthMode == TWidthMode::ToString) {
+      rect.Left = LineStart(FSource.Align, sw, size.Width);
+      rect.Right = rect.Left + size.Width;
     }
     y += size.Height;
     bool textUsed = false;

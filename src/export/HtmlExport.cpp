@@ -34,7 +34,7 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
       continue;
     }
     const int w = MeasureText(line).Width;
-    int x = FSource.Align == 1 ? (sw - w) / 2 : FSource.Align == 2 ? sw - w : 0;
+    int x = LineStart(FSource.Align, sw, w);
     int height = 0;
     for (const TTextChar& c : SplitChars(line)) {
       const std::string name = CharName(c, Choices.NameAsChar);

@@ -15,14 +15,18 @@ void Check(bool ok, const std::string& message) {
 void Validate(const TRenderSettings& s, int logPixelsY) {
   Check(std::isfinite(s.Size) && s.Size >= MinFontSize && s.Size <= MaxFontSize,
         "Size must be between 1 and 1000");
-  Check(s.SizeUnit == suPixels || s.SizeUnit == suPoints, "Size unit must be px or pt");
-  Check(s.WidthMode >= wmToString && s.WidthMode <= wmUserWidth, "Unknown width mode");
+  Check(s.SizeUnit == TSizeUnit::Pixels || s.SizeUnit == TSizeUnit::Points,
+        "Size unit must be px or pt");
+  Check(s.WidthMode == TWidthMode::ToString || s.WidthMode == TWidthMode::ToMaxString ||
+            s.WidthMode == TWidthMode::UserWidth,
+        "Unknown width mode");
   Check(s.UserWidth >= 0 && s.UserWidth <= MaxUserWidth,
         "User width must be between 0 and " + std::to_string(MaxUserWidth));
   Check(!s.Shadow ||
             (s.ShadowDistance >= MinShadowDistance && s.ShadowDistance <= MaxShadowDistance),
         "Shadow distance must be between 1 and 20");
-  Check(s.Align >= alLeft && s.Align <= alRight, "Unknown alignment");
+  Check(s.Align == TAlign::Left || s.Align == TAlign::Center || s.Align == TAlign::Right,
+        "Unknown alignment");
   Check(logPixelsY > 0, "The screen resolution must be positive");
 }
 
@@ -69,7 +73,8 @@ int CheckedSum(int a, int b) {
 
 } // namespace
 
-std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int logPixelsY) {
+std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& settings,
+                                                         int logPixelsY) {
   Validate(settings, logPixelsY);
   if (settings.Lines.empty()) return std::nullopt;
 
@@ -84,7 +89,7 @@ std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int log
   result.DrawFlags = DrawFlags(settings.Align);
 
   const LOGFONT description =
-      BuildFontDescription(GetFontTemplate(settings.FaceName), settings, logPixelsY);
+      BuildFontDescription(FTemplate.GetFontTemplate(settings.FaceName), settings, logPixelsY);
   const TFontHandle font = CreateFontIndirect(description);
 
   // The size is known only after measuring; a small surface lends its DC.
@@ -95,7 +100,7 @@ std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int log
   }
   int w = measured.Right;
   const int h = measured.Bottom;
-  if (settings.WidthMode == wmUserWidth && settings.UserWidth > w) w = settings.UserWidth;
+  if (settings.WidthMode == TWidthMode::UserWidth && settings.UserWidth > w) w = settings.UserWidth;
   const int d = settings.Shadow ? settings.ShadowDistance : 0;
   result.ShadowDistance = d;
   result.TextRect = {0, 0, w, h};

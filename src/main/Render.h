@@ -18,10 +18,10 @@ struct TRenderResult {
   // font selected, so that text measured on it gets the rendering's metrics.
   std::unique_ptr<TFastDIB> FSurface;
   TBitmap FPreview; // the surface's pixels, top row first
-  int FAlign = alLeft;
+  TAlign FAlign = TAlign::Left;
   std::vector<std::string> Lines; // as rendered; the last may be empty
   std::string Text;               // what was drawn: the lines joined by CR LF
-  int WidthMode = wmToMaxString;
+  TWidthMode WidthMode = TWidthMode::ToMaxString;
   int UserWidth = 0;
   bool Shadow = false;
   int ShadowDistance = 0; // d: 0 without a shadow
@@ -30,7 +30,20 @@ struct TRenderResult {
   TRect TextRect;         // (0, 0, W, H): where the text lies, shadow aside
 };
 
-// Renders every line of the settings. No lines: nothing to render, nullopt.
-// Lines that are all empty give a surface of zero width (or the user width).
-// Throws std::length_error when the rendering is too large to allocate.
-std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int logPixelsY);
+// The rasteriser of one window: "Update" and "Convert" call RenderText with
+// the settings read from the controls. It keeps the font template of the last
+// face it found, so a face that has gone since keeps that description.
+class TTextRasteriser {
+public:
+  // Renders every line of the settings. No lines: nothing to render, nullopt.
+  // Lines that are all empty give a surface of zero width (or the user width).
+  // Throws std::invalid_argument for a setting out of its range,
+  // std::length_error when the rendering is too large to allocate, and
+  // ETextError when no font can be loaded.
+  std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int logPixelsY);
+
+  TFontTemplate& FontTemplate() { return FTemplate; }
+
+private:
+  TFontTemplate FTemplate;
+};

@@ -13,38 +13,30 @@ double RoundHalfEven(double v) {
   return std::fmod(down, 2) == 0 ? down : down + 1;
 }
 
-// The template of the last face found, kept for the life of the process so
-// that a face that has gone keeps the previous description.
-LOGFONT& LastTemplate() {
-  static LOGFONT lastTemplate{};
-  return lastTemplate;
-}
-
 } // namespace
 
-int PixelSize(double size, int sizeUnit, int logPixelsY) {
-  if (sizeUnit == suPoints) size = size / 72 * logPixelsY;
+int PixelSize(double size, TSizeUnit sizeUnit, int logPixelsY) {
+  if (sizeUnit == TSizeUnit::Points) size = size / 72 * logPixelsY;
   return int(RoundHalfEven(size));
 }
 
-double ConvertSizeUnit(double size, int fromUnit, int toUnit, int logPixelsY) {
+double ConvertSizeUnit(double size, TSizeUnit fromUnit, TSizeUnit toUnit, int logPixelsY) {
   if (fromUnit == toUnit) return size;
-  if (fromUnit == suPoints)
+  if (fromUnit == TSizeUnit::Points)
     size = size / 72 * logPixelsY;
   else
     size = size / logPixelsY * 72;
   return std::clamp(size, MinFontSize, MaxFontSize);
 }
 
-LOGFONT GetFontTemplate(const std::string& faceName) {
-  LOGFONT& kept = LastTemplate();
-  if (faceName.empty()) return kept;
-  EnumFonts(faceName, [&kept](const LOGFONT& font, int) {
-    kept = font;
+LOGFONT TFontTemplate::GetFontTemplate(const std::string& faceName) {
+  if (faceName.empty()) return FLast;
+  EnumFonts(faceName, [this](const LOGFONT& font, int) {
+    FLast = font;
     return 0;
   });
-  kept.lfWidth = 0;
-  return kept;
+  FLast.lfWidth = 0;
+  return FLast;
 }
 
 LOGFONT BuildFontDescription(const LOGFONT& fontTemplate, const TRenderSettings& settings,
@@ -59,12 +51,17 @@ LOGFONT BuildFontDescription(const LOGFONT& fontTemplate, const TRenderSettings&
   return lf;
 }
 
-unsigned DrawFlags(int align) {
+unsigned DrawFlags(TAlign align) {
   // The alignments are DT_LEFT, DT_CENTER and DT_RIGHT in that order.
   return unsigned(align) | DT_NOCLIP | DT_NOPREFIX;
 }
 
-TWidthBounds UserWidthBounds(int widthMode, int surfaceWidth) {
-  if (widthMode == wmUserWidth) return {surfaceWidth, std::max(surfaceWidth, MaxUserWidth)};
+TWidthBounds UserWidthBounds(TWidthMode widthMode, int surfaceWidth) {
+  if (widthMode == TWidthMode::UserWidth)
+    return {surfaceWidth, std::max(surfaceWidth, MaxUserWidth)};
   return {surfaceWidth, surfaceWidth};
+}
+
+int LineStart(TAlign align, int areaWidth, int lineWidth) {
+  return LineLeft({0, 0, areaWidth, 0}, lineWidth, DrawFlags(align));
 }

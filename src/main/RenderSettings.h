@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
-enum TSizeUnit { suPixels = 0, suPoints = 1 };
-enum TWidthMode { wmToString = 0, wmToMaxString = 1, wmUserWidth = 2 };
-enum TAlign { alLeft = 0, alCenter = 1, alRight = 2 };
+// The values are the controls' own numbers: the line of CBUnit, the line of
+// CBWidth, the Tag of the alignment buttons. A window converts them with a
+// cast; RenderText refuses a value outside the enumerators.
+enum class TSizeUnit { Pixels = 0, Points = 1 };
+enum class TWidthMode { ToString = 0, ToMaxString = 1, UserWidth = 2 };
+enum class TAlign { Left = 0, Center = 1, Right = 2 };
 
 // The shadow swatch starts with the system's button-shadow grey.
 constexpr TColor clBtnShadow = RGB(0xA0, 0xA0, 0xA0);
@@ -28,39 +31,45 @@ struct TRenderSettings {
   bool Bold = false;
   bool Italic = false;
   double Size = 30; // in SizeUnit
-  int SizeUnit = suPixels;
+  TSizeUnit SizeUnit = TSizeUnit::Pixels;
   bool Underline = false;
   bool AntiAlias = true;
-  int WidthMode = wmToMaxString;
+  TWidthMode WidthMode = TWidthMode::ToMaxString;
   int UserWidth = 0; // pixels
   bool Shadow = false;
   int ShadowDistance = 1; // pixels
   TColor TextColor = RGB(0, 0, 0);
   TColor BackColor = RGB(0xFF, 0xFF, 0xFF);
   TColor ShadowColor = clBtnShadow;
-  int Align = alLeft;
+  TAlign Align = TAlign::Left;
   std::vector<std::string> Lines; // UTF-8, without line breaks
 };
 
 // The cell height in pixels that a size asks for; halves go to the even
 // neighbour. logPixelsY is the screen's vertical dots per inch.
-int PixelSize(double size, int sizeUnit, int logPixelsY);
+int PixelSize(double size, TSizeUnit sizeUnit, int logPixelsY);
 
 // The size shown after switching unit, kept within MinFontSize..MaxFontSize;
 // not rounded, so a switch there and back gives the same pixel size.
-double ConvertSizeUnit(double size, int fromUnit, int toUnit, int logPixelsY);
+double ConvertSizeUnit(double size, TSizeUnit fromUnit, TSizeUnit toUnit, int logPixelsY);
 
-// The description of the first installed font of that face, with a width of 0.
-// A face that is not installed gives the template of the previous lookup
-// (all zeros before the first).
-LOGFONT GetFontTemplate(const std::string& faceName);
+// The font lookups of one window: the description of the first installed
+// font of a face, with a width of 0. A face that is not installed gives the
+// template of this object's previous lookup (all zeros before the first).
+class TFontTemplate {
+public:
+  LOGFONT GetFontTemplate(const std::string& faceName);
+
+private:
+  LOGFONT FLast{};
+};
 
 LOGFONT BuildFontDescription(const LOGFONT& fontTemplate, const TRenderSettings& settings,
                              int logPixelsY);
 
 // Drawing flags for an alignment: DT_LEFT, DT_CENTER or DT_RIGHT with
 // DT_NOCLIP and DT_NOPREFIX.
-unsigned DrawFlags(int align);
+unsigned DrawFlags(TAlign align);
 // Measuring flags: DT_CALCRECT and DT_NOPREFIX, from the rectangle (0, 0, 1, 1).
 constexpr unsigned MeasureFlags = DT_CALCRECT | DT_NOPREFIX;
 
@@ -71,4 +80,8 @@ struct TWidthBounds {
   int Min = 0;
   int Max = MaxUserWidth;
 };
-TWidthBounds UserWidthBounds(int widthMode, int surfaceWidth);
+TWidthBounds UserWidthBounds(TWidthMode widthMode, int surfaceWidth);
+
+// Where a line lineWidth pixels wide starts within an area areaWidth wide:
+// where the drawing puts it, so the export cuts it from there.
+int LineStart(TAlign align, int areaWidth, int lineWidth);

@@ -22,7 +22,7 @@ struct TPageCase {
   bool AllChars; // the 224 characters of "All font chars", else the special text
   bool Script;
   bool ByChar;
-  int Align;
+  TAlign Align;
 };
 
 std::vector<std::string> SpecialText() {
@@ -140,7 +140,7 @@ TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
   settings.Size = 30;
   settings.Align = c.Align;
   settings.Lines = c.AllChars ? AutoFillLines(afAllChars) : SpecialText();
-  const std::optional<TRenderResult> rendering = RenderText(settings, 96);
+  const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(settings, 96);
   ASSERT_TRUE(rendering);
 
   TTempDir dir;
@@ -161,7 +161,7 @@ TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
   }
 
   // What the browser must find, from the files as written.
-  std::string want = "{\"align\":" + std::to_string(c.Align) + ",\"lines\":[";
+  std::string want = "{\"align\":" + std::to_string(int(c.Align)) + ",\"lines\":[";
   for (std::size_t i = 0; i < settings.Lines.size(); ++i) {
     want += i ? ",[" : "[";
     bool first = true;
@@ -198,12 +198,12 @@ TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, BrowserPage,
-    testing::Values(TPageCase{"AllCharsPlainByCode", true, false, false, 0},
-                    TPageCase{"AllCharsPlainByChar", true, false, true, 0},
-                    TPageCase{"AllCharsScriptByCode", true, true, false, 0},
-                    TPageCase{"AllCharsScriptByChar", true, true, true, 0},
-                    TPageCase{"SpecialPlainByCharCentred", false, false, true, 1},
-                    TPageCase{"SpecialPlainByCodeRight", false, false, false, 2},
-                    TPageCase{"SpecialScriptByCharRight", false, true, true, 2},
-                    TPageCase{"SpecialScriptByCodeCentred", false, true, false, 1}),
+    testing::Values(TPageCase{"AllCharsPlainByCode", true, false, false, TAlign::Left},
+                    TPageCase{"AllCharsPlainByChar", true, false, true, TAlign::Left},
+                    TPageCase{"AllCharsScriptByCode", true, true, false, TAlign::Left},
+                    TPageCase{"AllCharsScriptByChar", true, true, true, TAlign::Left},
+                    TPageCase{"SpecialPlainByCharCentred", false, false, true, TAlign::Center},
+                    TPageCase{"SpecialPlainByCodeRight", false, false, false, TAlign::Right},
+                    TPageCase{"SpecialScriptByCharRight", false, true, true, TAlign::Right},
+                    TPageCase{"SpecialScriptByCodeCentred", false, true, false, TAlign::Center}),
     [](const testing::TestParamInfo<TPageCase>& Info) { return std::string(Info.param.Name); });

@@ -142,7 +142,7 @@ TEST(ColourTable, SaveChoiceEnablesItsOptions) {
 }
 
 TEST(ColourTable, CutImageCopiesPixelsAndPadsWithWhite) {
-  const TFakeRendering r({"Hi"}, 0, 1, 0, 0, 0x000000);
+  const TFakeRendering r({"Hi"}, TAlign::Left, TWidthMode::ToMaxString, 0, 0, 0x000000);
   TCTable table;
   table.Choices.Transparent = true;
   table.Prepare(r.Source);

@@ -51,7 +51,7 @@ bool IsPlainAscii(const std::string& Text) {
 TEST(ExportText, PlainPageOfHiNamedByCode) {
   TExportChoices choices;
   const std::vector<std::string> lines{"Hi"};
-  const auto page = PageLines(BuildPage(LayoutFor(lines, false), lines, 0, choices));
+  const auto page = PageLines(BuildPage(LayoutFor(lines, false), lines, TAlign::Left, choices));
   EXPECT_EQ(page,
             (std::vector<std::string>{
                 "<html><body>", "<img src=\"img_char/72.gif\" ><img src=\"img_char/105.gif\" ><br>",
@@ -76,7 +76,7 @@ TEST(ExportText, RepeatedCharacterSharesItsImageAndSize) {
   TPageLayout layout = LayoutFor(lines, true);
   ASSERT_EQ(layout.Images.size(), 2u) << "A and a are two names";
   layout.Images[0].W = 12;
-  const auto page = PageLines(BuildPage(layout, lines, 0, choices));
+  const auto page = PageLines(BuildPage(layout, lines, TAlign::Left, choices));
   ASSERT_EQ(page.size(), 5u);
   EXPECT_EQ(page[1], "<img src=\"img_char/A.gif\" width=12 height=16 >"
                      "<img src=\"img_char/a.gif\" width=9 height=16 ><br>");
@@ -88,16 +88,16 @@ TEST(ExportText, RepeatedCharacterSharesItsImageAndSize) {
 TEST(ExportText, AlignmentWrapsThePageInBothForms) {
   struct Case {
     const char* name;
-    int align;
+    TAlign align;
     bool script;
     const char* open;
     const char* close;
   };
   const Case cases[] = {
-      {"centre plain", 1, false, "<center>", "</center>"},
-      {"right plain", 2, false, "<div align=\"right\">", "</div>"},
-      {"centre script", 1, true, "<center>", "</center>"},
-      {"right script", 2, true, "<div align=\"right\">", "</div>"},
+      {"centre plain", TAlign::Center, false, "<center>", "</center>"},
+      {"right plain", TAlign::Right, false, "<div align=\"right\">", "</div>"},
+      {"centre script", TAlign::Center, true, "<center>", "</center>"},
+      {"right script", TAlign::Right, true, "<div align=\"right\">", "</div>"},
   };
   for (const Case& c : cases) {
     TExportChoices choices;
@@ -122,7 +122,7 @@ TEST(ExportText, ScriptRowsFollowTheOptions) {
   choices.WriteSize = true;
   choices.WriteAlt = true;
   const std::vector<std::string> lines{"Hi", ""};
-  const auto page = PageLines(BuildPage(LayoutFor(lines, false), lines, 0, choices));
+  const auto page = PageLines(BuildPage(LayoutFor(lines, false), lines, TAlign::Left, choices));
   const std::vector<std::string> head{
       "<html><body>",        "<script language=\"JavaScript\">",
       "ImgW = new Array();", "ImgH = new Array();",
@@ -161,7 +161,7 @@ TEST(ExportText, ScriptWithoutOptionsKeepsItsArraysAndNamesByChar) {
   choices.IncludeScript = true;
   choices.NameAsChar = true;
   const std::vector<std::string> lines{"A"};
-  const std::string page = BuildPage(LayoutFor(lines, true), lines, 0, choices);
+  const std::string page = BuildPage(LayoutFor(lines, true), lines, TAlign::Left, choices);
   EXPECT_NE(page.find("ImgW = new Array();\r\nImgH = new Array();\r\n"), std::string::npos);
   EXPECT_EQ(page.find("ImgN"), std::string::npos);
   EXPECT_EQ(page.find("ImgW[\""), std::string::npos);
@@ -233,7 +233,7 @@ TEST(ExportText, PageIsAsciiWhateverTheText) {
       choices.NameAsChar = byChar;
       choices.WriteAlt = true;
       choices.WriteSize = true;
-      const std::string page = BuildPage(LayoutFor(lines, byChar), lines, 0, choices);
+      const std::string page = BuildPage(LayoutFor(lines, byChar), lines, TAlign::Left, choices);
       EXPECT_TRUE(IsPlainAscii(page)) << "script " << script << " by char " << byChar;
       if (script) {
         const std::size_t open = page.find("<script");

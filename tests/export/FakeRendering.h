@@ -47,11 +47,12 @@ struct TFakeRendering {
   TFakeRendering(const TFakeRendering&) = delete;
   TFakeRendering& operator=(const TFakeRendering&) = delete;
 
-  explicit TFakeRendering(std::vector<std::string> Lines, int Align = 0, int WidthMode = 1,
-                          int Shadow = 0, int UserWidth = 0, TColor Back = 0xFFFFFF) {
+  explicit TFakeRendering(std::vector<std::string> Lines, TAlign Align = TAlign::Left,
+                          TWidthMode WidthMode = TWidthMode::ToMaxString, int Shadow = 0,
+                          int UserWidth = 0, TColor Back = 0xFFFFFF) {
     for (const std::string& line : Lines)
       TextWidth = std::max(TextWidth, TFakeFont::Measure(line).Width);
-    if (WidthMode == 2) TextWidth = std::max(TextWidth, UserWidth);
+    if (WidthMode == TWidthMode::UserWidth) TextWidth = std::max(TextWidth, UserWidth);
     const int height = TFakeFont::LineHeight * int(Lines.size());
     Preview.SetSize(TextWidth + Shadow, height + Shadow);
     Preview.Fill(Back);
@@ -79,12 +80,12 @@ struct TFakeRendering {
   }
 
 private:
-  int LineStart(const std::string& Line, int Align) const {
-    const int w = TFakeFont::Measure(Line).Width;
-    return Align == 1 ? (TextWidth - w) / 2 : Align == 2 ? TextWidth - w : 0;
+  // Lines are drawn where the real rendering puts them.
+  int LineStart(const std::string& Line, TAlign Align) const {
+    return ::LineStart(Align, TextWidth, TFakeFont::Measure(Line).Width);
   }
 
-  void Draw(const std::vector<std::string>& Lines, int Align, int Offset, bool Shadow) {
+  void Draw(const std::vector<std::string>& Lines, TAlign Align, int Offset, bool Shadow) {
     for (std::size_t n = 0; n < Lines.size(); ++n) {
       int x = LineStart(Lines[n], Align) + Offset;
       const int y = int(n) * TFakeFont::LineHeight + Offset;

@@ -74,15 +74,19 @@ TEST(LineExport, EachFileShowsItsOwnLine) {
 TEST(LineExport, RectanglesFollowWidthModeAndAlignment) {
   struct Case {
     const char* name;
-    int align, widthMode, userWidth;
+    TAlign align;
+    TWidthMode widthMode;
+    int userWidth;
     int width;      // of the second line's file
     char32_t glyph; // at (1, 5) of that file
   };
   // The first line is 101 pixels wide, the second ("abcde") 40.
   const Case cases[] = {
-      {"to string, left", 0, 0, 0, 40, 'a'},  {"to string, centred at x = 30", 1, 0, 0, 40, 'a'},
-      {"to string, right", 2, 0, 0, 40, 'a'}, {"to max string", 1, 1, 0, 101, 0},
-      {"user width", 0, 2, 150, 150, 'a'},
+      {"to string, left", TAlign::Left, TWidthMode::ToString, 0, 40, 'a'},
+      {"to string, centred at x = 30", TAlign::Center, TWidthMode::ToString, 0, 40, 'a'},
+      {"to string, right", TAlign::Right, TWidthMode::ToString, 0, 40, 'a'},
+      {"to max string", TAlign::Center, TWidthMode::ToMaxString, 0, 101, 0},
+      {"user width", TAlign::Left, TWidthMode::UserWidth, 150, 150, 'a'},
   };
   for (const Case& c : cases) {
     TSaveRun run;
@@ -101,7 +105,7 @@ TEST(LineExport, RectanglesFollowWidthModeAndAlignment) {
 
 TEST(LineExport, ShadowRowsBelongToNoLine) {
   TSaveRun run;
-  const TFakeRendering r({"ab", "cd"}, 0, 1, 3);
+  const TFakeRendering r({"ab", "cd"}, TAlign::Left, TWidthMode::ToMaxString, 3);
   SaveLines(run, r, "%n.gif");
   for (const char* name : {"1.gif", "2.gif"}) {
     const TSavedGif gif = ReadSavedGif(run.Dir.Path() + name);
@@ -142,7 +146,7 @@ TEST(LineExport, NothingIsSavedWithoutPlaceholderOrFolder) {
 
 TEST(LineExport, ZeroWidthLineIsReportedAndLeavesNoEmptyFile) {
   TSaveRun run;
-  const TFakeRendering r({"\xE2\x80\x8B", "ab"}, 0, 0);
+  const TFakeRendering r({"\xE2\x80\x8B", "ab"}, TAlign::Left, TWidthMode::ToString);
   SaveLines(run, r, "%n.gif");
   EXPECT_EQ(run.Dir.Files(), TFiles{"2.gif"});
   ASSERT_EQ(run.Platform.Errors.size(), 1u);
@@ -213,9 +217,10 @@ TEST(HtmlExport, NamesByCharKeepCaseAndRefuseSlash) {
 TEST(HtmlExport, CellsFollowTheAlignment) {
   struct Case {
     const char* name;
-    int align;
+    TAlign align;
   };
-  for (Case c : {Case{"left", 0}, Case{"centre, first cell at x = 30", 1}, Case{"right", 2}}) {
+  for (Case c : {Case{"left", TAlign::Left}, Case{"centre, first cell at x = 30", TAlign::Center},
+                 Case{"right", TAlign::Right}}) {
     TSaveRun run;
     const TFakeRendering r({"WWWWWWWWi.", "", "abcde"}, c.align);
     SaveHtml(run, r);
@@ -251,7 +256,7 @@ TEST(HtmlExport, PageIsWholeOrNotWritten) {
 
 TEST(HtmlExport, ShadowedRenderingIsRefusedBeforeAnythingIsWritten) {
   TSaveRun run;
-  const TFakeRendering r({"Hi"}, 0, 1, 3);
+  const TFakeRendering r({"Hi"}, TAlign::Left, TWidthMode::ToMaxString, 3);
   EXPECT_THROW(SaveHtml(run, r), EExportError);
   EXPECT_TRUE(run.Dir.Files().empty());
 }

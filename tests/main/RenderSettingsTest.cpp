@@ -9,33 +9,32 @@ TEST(RenderSettings, SizesBecomeWholePixelsWithHalvesToEven) {
   struct Row {
     const char* Name;
     double Size;
-    int Unit, Dpi, Pixels;
+    TSizeUnit Unit;
+    int Dpi, Pixels;
   };
   const Row rows[] = {
-      {"30 px", 30, suPixels, 96, 30},
-      {"13.5 px left by a unit switch", 13.5, suPixels, 96, 14},
-      {"12.5 px", 12.5, suPixels, 96, 12},
-      {"12.6 px", 12.6, suPixels, 96, 13},
-      {"10 pt at 96 dpi", 10, suPoints, 96, 13},
-      {"22.5 pt at 96 dpi", 22.5, suPoints, 96, 30},
-      {"9 pt at 120 dpi is 15 exactly", 9, suPoints, 120, 15},
-      {"1000 pt at 96 dpi", 1000, suPoints, 96, 1333},
+      {"30 px", 30, TSizeUnit::Pixels, 96, 30},
+      {"13.5 px left by a unit switch", 13.5, TSizeUnit::Pixels, 96, 14},
+      {"12.5 px", 12.5, TSizeUnit::Pixels, 96, 12},
+      {"12.6 px", 12.6, TSizeUnit::Pixels, 96, 13},
+      {"10 pt at 96 dpi", 10, TSizeUnit::Points, 96, 13},
+      {"22.5 pt at 96 dpi", 22.5, TSizeUnit::Points, 96, 30},
+      {"9 pt at 120 dpi is 15 exactly", 9, TSizeUnit::Points, 120, 15},
+      {"1000 pt at 96 dpi", 1000, TSizeUnit::Points, 96, 1333},
   };
   for (const Row& r : rows)
     EXPECT_EQ(PixelSize(r.Size, r.Unit, r.Dpi), r.Pixels) << r.Name;
 }
 
 TEST(RenderSettings, UnitSwitchRoundTripsAndKeepsTheBounds) {
-  const double pt = ConvertSizeUnit(30, suPixels, suPoints, 96);
-  EXPECT_DOUBLE_EQ(pt, 22.5);
-  EXPECT_EQ(PixelSize(ConvertSizeUnit(pt, suPoints, suPixels, 96), suPixels, 96), 30);
-  EXPECT_EQ(PixelSize(ConvertSizeUnit(ConvertSizeUnit(17, suPixels, suPoints, 96), suPoints,
-                                      suPixels, 96),
-                      suPixels, 96),
-            17);
-  EXPECT_DOUBLE_EQ(ConvertSizeUnit(1000, suPoints, suPixels, 96), 1000) << "capped at 1000";
-  EXPECT_DOUBLE_EQ(ConvertSizeUnit(1, suPixels, suPoints, 96), 1) << "0.75 pt held at 1";
-  EXPECT_DOUBLE_EQ(ConvertSizeUnit(13.5, suPixels, suPixels, 96), 13.5) << "same unit: untouched";
+  constexpr TSizeUnit px = TSizeUnit::Pixels, pt = TSizeUnit::Points;
+  const double points = ConvertSizeUnit(30, px, pt, 96);
+  EXPECT_DOUBLE_EQ(points, 22.5);
+  EXPECT_EQ(PixelSize(ConvertSizeUnit(points, pt, px, 96), px, 96), 30);
+  EXPECT_EQ(PixelSize(ConvertSizeUnit(ConvertSizeUnit(17, px, pt, 96), pt, px, 96), px, 96), 17);
+  EXPECT_DOUBLE_EQ(ConvertSizeUnit(1000, pt, px, 96), 1000) << "capped at 1000";
+  EXPECT_DOUBLE_EQ(ConvertSizeUnit(1, px, pt, 96), 1) << "0.75 pt held at 1";
+  EXPECT_DOUBLE_EQ(ConvertSizeUnit(13.5, px, px, 96), 13.5) << "same unit: untouched";
 }
 
 TEST(RenderSettings, FontDescriptionCarriesTheChoicesOverTheTemplate) {
@@ -48,7 +47,7 @@ TEST(RenderSettings, FontDescriptionCarriesTheChoicesOverTheTemplate) {
   tmpl.lfWeight = 300;
   TRenderSettings s;
   s.Size = 10;
-  s.SizeUnit = suPoints;
+  s.SizeUnit = TSizeUnit::Points;
   s.Bold = true;
   s.Underline = true;
   s.AntiAlias = true;
@@ -77,25 +76,51 @@ TEST(RenderSettings, FontDescriptionCarriesTheChoicesOverTheTemplate) {
 }
 
 TEST(RenderSettings, TemplateOfAMissingFaceIsThePreviousOne) {
-  EXPECT_EQ(GetFontTemplate("No Such Face"), LOGFONT{}) << "all zeros before the first lookup";
-  const LOGFONT mono = GetFontTemplate("DejaVu Sans Mono");
+  TFontTemplate fonts;
+  EXPECT_EQ(fonts.GetFontTemplate("No Such Face"), LOGFONT{})
+      << "all zeros before the first lookup";
+  const LOGFONT mono = fonts.GetFontTemplate("DejaVu Sans Mono");
   EXPECT_EQ(mono.lfFaceName, "DejaVu Sans Mono");
   EXPECT_EQ(mono.lfWidth, 0);
-  EXPECT_EQ(GetFontTemplate("No Such Face"), mono);
+  EXPECT_EQ(fonts.GetFontTemplate("No Such Face"), mono);
+  EXPECT_EQ(TFontTemplate().GetFontTemplate("No Such Face"), LOGFONT{})
+      << "another window's lookups are its own";
 }
 
 TEST(RenderSettings, DrawingFlagsPerAlignment) {
-  EXPECT_EQ(DrawFlags(alLeft), DT_LEFT | DT_NOCLIP | DT_NOPREFIX);
-  EXPECT_EQ(DrawFlags(alCenter), DT_CENTER | DT_NOCLIP | DT_NOPREFIX);
-  EXPECT_EQ(DrawFlags(alRight), DT_RIGHT | DT_NOCLIP | DT_NOPREFIX);
+  EXPECT_EQ(DrawFlags(TAlign::Left), DT_LEFT | DT_NOCLIP | DT_NOPREFIX);
+  EXPECT_EQ(DrawFlags(TAlign::Center), DT_CENTER | DT_NOCLIP | DT_NOPREFIX);
+  EXPECT_EQ(DrawFlags(TAlign::Right), DT_RIGHT | DT_NOCLIP | DT_NOPREFIX);
   EXPECT_EQ(MeasureFlags, DT_CALCRECT | DT_NOPREFIX);
 }
 
+TEST(RenderSettings, LinesStartWhereTheAlignmentPutsThem) {
+  struct Row {
+    const char* Name;
+    TAlign Align;
+    int Area, Line, Start;
+  };
+  const Row rows[] = {
+      {"left", TAlign::Left, 101, 40, 0},
+      {"centre, the odd pixel to the right", TAlign::Center, 101, 40, 30},
+      {"right", TAlign::Right, 101, 40, 61},
+      {"centre of a line wider than the area", TAlign::Center, 40, 101, -30},
+      {"right of a line wider than the area", TAlign::Right, 40, 101, -61},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(LineStart(r.Align, r.Area, r.Line), r.Start) << r.Name;
+    const TRect area{7, 0, 7 + r.Area, 10};
+    EXPECT_EQ(LineLeft(area, r.Line, DrawFlags(r.Align)), 7 + r.Start)
+        << r.Name << ": drawn at the same place";
+  }
+}
+
 TEST(RenderSettings, UserWidthFieldFollowsTheSurface) {
-  EXPECT_EQ(UserWidthBounds(wmToString, 120).Min, 120);
-  EXPECT_EQ(UserWidthBounds(wmToMaxString, 120).Max, 120) << "fixed: the field is disabled";
-  EXPECT_EQ(UserWidthBounds(wmUserWidth, 120).Max, MaxUserWidth);
-  EXPECT_EQ(UserWidthBounds(wmUserWidth, 0).Min, 0);
+  EXPECT_EQ(UserWidthBounds(TWidthMode::ToString, 120).Min, 120);
+  EXPECT_EQ(UserWidthBounds(TWidthMode::ToMaxString, 120).Max, 120)
+      << "fixed: the field is disabled";
+  EXPECT_EQ(UserWidthBounds(TWidthMode::UserWidth, 120).Max, MaxUserWidth);
+  EXPECT_EQ(UserWidthBounds(TWidthMode::UserWidth, 0).Min, 0);
 }
 
 TEST(FontCatalogueInstalled, FacesAreListedOnceEachInOrder) {

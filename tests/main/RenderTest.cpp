@@ -21,10 +21,15 @@ TRenderSettings Settings(std::vector<std::string> lines, std::string face = "Dej
   return s;
 }
 
-TRenderResult Render(const TRenderSettings& s) {
-  std::optional<TRenderResult> r = RenderText(s, Dpi);
+// Through the rasteriser a window keeps, or a fresh one.
+TRenderResult Render(const TRenderSettings& s, TTextRasteriser& rasteriser) {
+  std::optional<TRenderResult> r = rasteriser.RenderText(s, Dpi);
   if (!r) throw std::logic_error("nothing rendered");
   return std::move(*r);
+}
+TRenderResult Render(const TRenderSettings& s) {
+  TTextRasteriser fresh;
+  return Render(s, fresh);
 }
 
 std::set<TColor> Colours(const TBitmap& b) {
@@ -79,7 +84,7 @@ TEST(Render, TwoLettersAreAsWideAsTheirAdvancesAndOneCellHigh) {
 TEST(Render, PointSizesBecomePixelsAtTheScreenResolution) {
   TRenderSettings s = Settings({"Ab"});
   s.Size = 22.5;
-  s.SizeUnit = suPoints;
+  s.SizeUnit = TSizeUnit::Points;
   EXPECT_EQ(Render(s).FPreview.Height(), 30);
 }
 
@@ -113,16 +118,17 @@ TEST(Render, UserWidthWidensButNeverNarrows) {
   ASSERT_LT(natural, 500);
   struct Row {
     const char* Name;
-    int Mode, UserWidth;
+    TWidthMode Mode;
+    int UserWidth;
     bool Shadow;
     int Width;
   };
   const Row rows[] = {
-      {"user width 500", wmUserWidth, 500, false, 500},
-      {"user width 500 with a shadow of 4", wmUserWidth, 500, true, 504},
-      {"user width 50 below the text", wmUserWidth, 50, false, natural},
-      {"user width ignored in To string", wmToString, 500, false, natural},
-      {"user width ignored in To max string", wmToMaxString, 500, false, natural},
+      {"user width 500", TWidthMode::UserWidth, 500, false, 500},
+      {"user width 500 with a shadow of 4", TWidthMode::UserWidth, 500, true, 504},
+      {"user width 50 below the text", TWidthMode::UserWidth, 50, false, natural},
+      {"user width ignored in To string", TWidthMode::ToString, 500, false, natural},
+      {"user width ignored in To max string", TWidthMode::ToMaxString, 500, false, natural},
   };
   for (const Row& row : rows) {
     s.WidthMode = row.Mode;
@@ -149,17 +155,18 @@ TEST(Render, ShortLinesArePlacedWithinTheLongestByAlignment) {
   const TRect solo = Ink(alone, 0, alone.Height());
   struct Row {
     const char* Name;
-    int Align;
+    TAlign Align;
   };
-  for (const Row& row : {Row{"left", alLeft}, Row{"centre", alCenter}, Row{"right", alRight}}) {
+  for (const Row& row :
+       {Row{"left", TAlign::Left}, Row{"centre", TAlign::Center}, Row{"right", TAlign::Right}}) {
     s.Align = row.Align;
     const TRenderResult r = Render(s);
     const int w = r.FPreview.Width(), lineWidth = alone.Width();
     const int h = r.FPreview.Height() / 2;
     const TRect ink = Ink(r.FPreview, h, 2 * h);
-    const int offset = row.Align == alLeft     ? 0
-                       : row.Align == alCenter ? (w - lineWidth) / 2
-                                               : w - lineWidth;
+    const int offset = row.Align == TAlign::Left     ? 0
+                       : row.Align == TAlign::Center ? (w - lineWidth) / 2
+                                                     : w - lineWidth;
     EXPECT_NEAR(ink.Left - solo.Left, offset, 1) << row.Name;
     EXPECT_EQ(ink.Width(), solo.Width()) << row.Name;
     EXPECT_EQ(r.FAlign, row.Align);
@@ -218,16 +225,17 @@ TEST(Render, MissingMembersAreSynthesised) {
 }
 
 TEST(Render, AFaceThatIsNotInstalledStillRenders) {
+  TTextRasteriser window;
   TRenderSettings s = Settings({"Ab"}, "Liberation Serif");
-  const TBitmap serif = Render(s).FPreview;
+  const TBitmap serif = Render(s, window).FPreview;
   s.FaceName = "No Such Face";
-  const TRenderResult fallback = Render(s);
+  const TRenderResult fallback = Render(s, window);
   EXPECT_EQ(fallback.FPreview, serif) << "the face of the last lookup is kept";
   EXPECT_EQ(fallback.FSurface->DC->CurrentFont().FaceName(), "Liberation Serif");
 }
 
 TEST(Render, NothingOrOnlyEmptyLinesAreHarmless) {
-  EXPECT_FALSE(RenderText(Settings({}), Dpi).has_value());
+  EXPECT_FALSE(TTextRasteriser().RenderText(Settings({}), Dpi).has_value());
 
   TRenderSettings s = Settings({"", ""});
   const TRenderResult blank = Render(s);
@@ -235,7 +243,7 @@ TEST(Render, NothingOrOnlyEmptyLinesAreHarmless) {
   EXPECT_EQ(blank.FSurface->Width(), 0);
   EXPECT_TRUE(blank.FPreview.Empty());
 
-  s.WidthMode = wmUserWidth;
+  s.WidthMode = TWidthMode::UserWidth;
   s.UserWidth = 40;
   const TRenderResult wide = Render(s);
   EXPECT_EQ(wide.FPreview.Width(), 40);
@@ -246,7 +254,7 @@ TEST(Render, ARenderingTooLargeIsRefusedWithAClearError) {
   TRenderSettings s = Settings({std::string(4000, 'W')});
   s.Size = 1000;
   try {
-    RenderText(s, Dpi);
+    TTextRasteriser().RenderText(s, Dpi);
     FAIL() << "no error";
   } catch (const std::length_error& e) {
     EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
@@ -261,15 +269,15 @@ TEST(Render, SettingsOutOfRangeAreRefused) {
   const Row rows[] = {
       {"size 0", [](TRenderSettings& s) { s.Size = 0; }},
       {"size above 1000", [](TRenderSettings& s) { s.Size = 1001; }},
-      {"unknown unit", [](TRenderSettings& s) { s.SizeUnit = 2; }},
+      {"unknown unit", [](TRenderSettings& s) { s.SizeUnit = TSizeUnit(2); }},
       {"shadow distance 21", [](TRenderSettings& s) { s.Shadow = true, s.ShadowDistance = 21; }},
       {"user width above 32000", [](TRenderSettings& s) { s.UserWidth = 32001; }},
-      {"alignment 3", [](TRenderSettings& s) { s.Align = 3; }},
+      {"alignment 3", [](TRenderSettings& s) { s.Align = TAlign(3); }},
   };
   for (const Row& row : rows) {
     TRenderSettings s = Settings({"x"});
     row.Spoil(s);
-    EXPECT_THROW(RenderText(s, Dpi), std::invalid_argument) << row.Name;
+    EXPECT_THROW(TTextRasteriser().RenderText(s, Dpi), std::invalid_argument) << row.Name;
   }
 }
 
