@@ -4,8 +4,7 @@
 #include "cli/Help.h"
 #include "cli/Inspect.h"
 #include "cli/Options.h"
-#include "text/FontAnswers.h"
-#include "text/FontDatabase.h"
+#include "text/Font.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -70,8 +69,7 @@ int main(int argc, char** argv) {
     // Each run is a new process: answers of earlier runs spare it loading
     // fontconfig's configuration. GLYPTIKA_FONT_ANSWERS=off asks fontconfig.
     const char* answers = std::getenv("GLYPTIKA_FONT_ANSWERS");
-    if (answers == nullptr || std::strcmp(answers, "off") != 0)
-      text_detail::TFontDatabase::KeepAnswersIn(text_detail::TFontAnswers::DefaultFile());
+    KeepFontAnswers(answers == nullptr || std::strcmp(answers, "off") != 0);
     std::vector<std::string_view> args(argv + 1, argv + argc);
     return cli::Run(args);
   } catch (const cli::ECliError& e) {

@@ -2,6 +2,7 @@
 
 #include "cli/CliError.h"
 #include "main/AutoFill.h"
+#include "main/RenderSettings.h"
 
 #include <charconv>
 #include <cmath>
@@ -44,13 +45,15 @@ double ParseSize(std::string_view text) {
   double value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value) || value < 1 || value > 1000)
-    Usage("bad value " + Quote(text) + " for --size: expected a number from 1 to 1000");
+      !std::isfinite(value) || value < MinFontSize || value > MaxFontSize)
+    Usage("bad value " + Quote(text) + " for --size: expected a number from " +
+          std::to_string(int(MinFontSize)) + " to " + std::to_string(int(MaxFontSize)));
   return value;
 }
 
-int ParseChoice(std::string_view text, std::string_view option,
-                std::initializer_list<std::pair<std::string_view, int>> choices) {
+template <typename T>
+T ParseChoice(std::string_view text, std::string_view option,
+              std::initializer_list<std::pair<std::string_view, T>> choices) {
   std::string list;
   for (const auto& [name, value] : choices) {
     if (text == name) return value;
@@ -77,48 +80,60 @@ const std::map<std::string_view, TOptionSpec>& RenderOptionTable() {
   using O = TRenderOptions;
   using V = std::string_view;
   static const std::map<std::string_view, TOptionSpec> table = {
-      {"--font", {TArg::Required, [](O& o, V v, bool) { o.FaceName = std::string(v); }}},
+      {"--font",
+       {TArg::Required,
+        [](O& o, V v, bool) {
+          if (v.empty()) Usage("bad value \"\" for --font: expected a face name");
+          o.Settings.FaceName = std::string(v);
+        }}},
       {"--style", {TArg::Required, [](O& o, V v, bool) { o.StyleName = std::string(v); }}},
-      {"--size", {TArg::Required, [](O& o, V v, bool) { o.Size = ParseSize(v); }}},
+      {"--size", {TArg::Required, [](O& o, V v, bool) { o.Settings.Size = ParseSize(v); }}},
       {"--unit",
        {TArg::Required,
         [](O& o, V v, bool) {
-          o.SizeUnit = ParseChoice(v, "--unit", {{"px", 0}, {"pt", 1}});
+          o.Settings.SizeUnit = ParseChoice<TSizeUnit>(
+              v, "--unit", {{"px", TSizeUnit::Pixels}, {"pt", TSizeUnit::Points}});
         }}},
       {"--dpi", {TArg::Required, [](O& o, V v, bool) { o.Dpi = ParseInt(v, "--dpi", 1, 10000); }}},
-      {"--underline", {TArg::None, [](O& o, V, bool) { o.Underline = true; }}},
-      {"--no-antialias", {TArg::None, [](O& o, V, bool) { o.AntiAlias = false; }}},
+      {"--underline", {TArg::None, [](O& o, V, bool) { o.Settings.Underline = true; }}},
+      {"--no-antialias", {TArg::None, [](O& o, V, bool) { o.Settings.AntiAlias = false; }}},
       {"--color",
-       {TArg::Required, [](O& o, V v, bool) { o.TextColor = ParseColor(v, "--color"); }}},
+       {TArg::Required, [](O& o, V v, bool) { o.Settings.TextColor = ParseColor(v, "--color"); }}},
       {"--background",
-       {TArg::Required, [](O& o, V v, bool) { o.BackColor = ParseColor(v, "--background"); }}},
+       {TArg::Required,
+        [](O& o, V v, bool) { o.Settings.BackColor = ParseColor(v, "--background"); }}},
       {"--shadow-color",
-       {TArg::Required, [](O& o, V v, bool) { o.ShadowColor = ParseColor(v, "--shadow-color"); }}},
+       {TArg::Required,
+        [](O& o, V v, bool) { o.Settings.ShadowColor = ParseColor(v, "--shadow-color"); }}},
       {"--shadow",
        {TArg::Optional,
         [](O& o, V v, bool given) {
-          o.Shadow = true;
-          if (given) o.ShadowDistance = ParseInt(v, "--shadow", 1, 20);
+          o.Settings.Shadow = true;
+          if (given)
+            o.Settings.ShadowDistance =
+                ParseInt(v, "--shadow", MinShadowDistance, MaxShadowDistance);
         }}},
       {"--align",
        {TArg::Required,
         [](O& o, V v, bool) {
-          o.Align = ParseChoice(v, "--align", {{"left", 0}, {"center", 1}, {"right", 2}});
+          o.Settings.Align = ParseChoice<TAlign>(
+              v, "--align",
+              {{"left", TAlign::Left}, {"center", TAlign::Center}, {"right", TAlign::Right}});
         }}},
       {"--width",
        {TArg::Required,
         [](O& o, V v, bool) {
           if (v == "string") {
-            o.WidthMode = 0;
+            o.Settings.WidthMode = TWidthMode::ToString;
           } else if (v == "max") {
-            o.WidthMode = 1;
+            o.Settings.WidthMode = TWidthMode::ToMaxString;
           } else if (!v.empty() && v.front() >= '0' && v.front() <= '9') {
-            o.WidthMode = 2;
-            o.UserWidth = ParseInt(v, "--width", 0, 32000);
+            o.Settings.WidthMode = TWidthMode::UserWidth;
+            o.Settings.UserWidth = ParseInt(v, "--width", 0, MaxUserWidth);
           } else {
             Usage("bad value " + Quote(v) +
-                  " for --width: expected string, max or a width in "
-                  "pixels from 0 to 32000");
+                  " for --width: expected string, max or a width in pixels from 0 to " +
+                  std::to_string(MaxUserWidth));
           }
         }}},
       {"--text",
@@ -129,7 +144,7 @@ const std::map<std::string_view, TOptionSpec>& RenderOptionTable() {
           // An argument holding line breaks gives several lines, as pasting it would.
           std::vector<std::string> lines = SplitLines(v);
           if (lines.empty()) lines.emplace_back();
-          o.Lines.insert(o.Lines.end(), lines.begin(), lines.end());
+          o.Settings.Lines.insert(o.Settings.Lines.end(), lines.begin(), lines.end());
         }}},
       {"--text-file",
        {TArg::Required,
@@ -143,9 +158,9 @@ const std::map<std::string_view, TOptionSpec>& RenderOptionTable() {
         [](O& o, V v, bool) {
           if (o.Source == TTextSource::Fill) Usage("--fill may be given only once");
           SetSource(o, TTextSource::Fill);
-          o.Lines = FillLines(v);
+          o.Settings.Lines = FillLines(v);
         }}},
-      {"--transparent", {TArg::None, [](O& o, V, bool) { o.Transparent = true; }}},
+      {"--transparent", {TArg::None, [](O& o, V, bool) { o.Choices.Transparent = true; }}},
       {"--recolor",
        {TArg::Required,
         [](O& o, V v, bool) {
@@ -160,18 +175,18 @@ const std::map<std::string_view, TOptionSpec>& RenderOptionTable() {
       {"--mask",
        {TArg::Required,
         [](O& o, V v, bool) {
-          o.Mask = std::string(v);
+          o.Choices.Mask = std::string(v);
           o.MaskGiven = true;
         }}},
       {"--html", {TArg::Required, [](O& o, V v, bool) { o.Html = std::string(v); }}},
-      {"--script", {TArg::None, [](O& o, V, bool) { o.Script = true; }}},
+      {"--script", {TArg::None, [](O& o, V, bool) { o.Choices.IncludeScript = true; }}},
       {"--name",
        {TArg::Required,
         [](O& o, V v, bool) {
-          o.NameAsChar = ParseChoice(v, "--name", {{"char", 1}, {"code", 0}}) == 1;
+          o.Choices.NameAsChar = ParseChoice<bool>(v, "--name", {{"char", true}, {"code", false}});
         }}},
-      {"--sizes", {TArg::None, [](O& o, V, bool) { o.Sizes = true; }}},
-      {"--alt", {TArg::None, [](O& o, V, bool) { o.Alt = true; }}},
+      {"--sizes", {TArg::None, [](O& o, V, bool) { o.Choices.WriteSize = true; }}},
+      {"--alt", {TArg::None, [](O& o, V, bool) { o.Choices.WriteAlt = true; }}},
   };
   return table;
 }
@@ -185,11 +200,11 @@ void CheckRender(const TRenderOptions& o) {
   if (o.Out.empty() && o.LinesDir.empty() && o.Html.empty())
     Usage("render needs somewhere to write: --out FILE, --lines DIR or --html FILE");
   if (o.MaskGiven && o.LinesDir.empty()) Usage("--mask goes with --lines");
-  if (o.Html.empty() && (o.Script || o.Sizes || o.Alt))
+  if (o.Html.empty() && (o.Choices.IncludeScript || o.Choices.WriteSize || o.Choices.WriteAlt))
     Usage("--script, --name, --sizes and --alt go with --html");
   // The dialog offers the character page only without a shadow: the cut-outs
   // would slice through it.
-  if (!o.Html.empty() && o.Shadow) Usage("--html cannot be used with --shadow");
+  if (!o.Html.empty() && o.Settings.Shadow) Usage("--html cannot be used with --shadow");
 }
 
 void ParseRender(const std::vector<std::string_view>& args, std::size_t i, TCommandLine& cl) {
@@ -323,7 +338,7 @@ void CheckUtf8(std::string_view text, const std::string& where) {
 }
 
 std::vector<std::string> FillLines(std::string_view name) {
-  const int tag = ParseChoice(
+  const int tag = ParseChoice<int>(
       name, "--fill",
       {{"digits", afDigits}, {"calendar", afCalendar}, {"caps", afCaps}, {"all", afAllChars}});
   return AutoFillLines(tag);

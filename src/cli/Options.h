@@ -1,8 +1,11 @@
-// The command line of glyptika-cli, parsed into plain records. Defaults are the
-// main window's initial values, so a bare `render --text X --out F` gives what
-// "Convert" and "Save as solid GIF-file" give with nothing touched.
+// The command line of glyptika-cli, parsed into the records the main window
+// and the colour table dialog fill. Their defaults are the window's initial
+// values, so a bare `render --text X --out F` gives what "Convert" and "Save as
+// solid GIF-file" give with nothing touched.
 #pragma once
 
+#include "export/Export.h"
+#include "main/RenderSettings.h"
 #include "raster/Bitmap.h"
 
 #include <optional>
@@ -15,41 +18,30 @@ namespace cli {
 
 enum class TTextSource { None, Args, File, Fill };
 
+// The screen resolution a rendering in points assumes unless --dpi is given.
+constexpr int DefaultDpi = 96;
+
 struct TRenderOptions {
-  std::optional<std::string> FaceName;  // none: fontconfig's match for sans-serif
+  // FaceName empty: fontconfig's match for sans-serif. Bold and Italic come
+  // from StyleName once the face is known. Lines are filled at parse time
+  // except from a text file.
+  TRenderSettings Settings;
   std::optional<std::string> StyleName; // none: the face's first listed style
-  double Size = 30;
-  int SizeUnit = 0; // 0 px, 1 pt
-  int Dpi = 96;
-  bool Underline = false;
-  bool AntiAlias = true;
-  TColor TextColor = 0x000000;
-  TColor BackColor = 0xFFFFFF;
-  std::optional<TColor> ShadowColor; // none: the window's initial shadow colour
-  bool Shadow = false;
-  int ShadowDistance = 1;
-  int Align = 0;     // 0 left, 1 centre, 2 right
-  int WidthMode = 1; // 0 "To string", 1 "To max string", 2 "User width"
-  int UserWidth = 0;
+  int Dpi = DefaultDpi;
 
   TTextSource Source = TTextSource::None;
-  std::vector<std::string> Lines; // UTF-8, filled at parse time except for File
-  std::string TextFile;           // "-" is standard input
+  std::string TextFile; // "-" is standard input
 
-  // The colour table dialog's edits, in the order given.
+  // The colour table dialog: its options, and the recolouring edits in the
+  // order given. Save is set by each output.
+  TExportChoices Choices;
   std::vector<std::pair<TColor, TColor>> Recolor;
-  bool Transparent = false;
+  bool MaskGiven = false;
 
   // Outputs; at least one is required.
   std::string Out;
   std::string LinesDir;
-  std::string Mask = "%t.gif";
-  bool MaskGiven = false;
   std::string Html;
-  bool Script = false;
-  bool NameAsChar = false; // false: named by code, as the dialog opens
-  bool Sizes = false;
-  bool Alt = false;
 };
 
 enum class TCommand { Help, Version, Fonts, Render, Inspect };

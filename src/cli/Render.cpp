@@ -10,7 +10,7 @@
 #include "main/AutoFill.h"
 #include "main/FontCatalogue.h"
 #include "main/RenderSettings.h"
-#include "text/FontDatabase.h"
+#include "text/Font.h"
 
 #include <cctype>
 #include <filesystem>
@@ -39,14 +39,12 @@ std::string ColorText(TColor c) {
   return buf;
 }
 
-// The face the window would show first for a fresh start on this machine:
-// fontconfig's choice for sans-serif. Found by one match, not by listing all.
+// The face the window would show first for a fresh start on this machine.
+// Found by one match, not by listing all.
 std::string DefaultFace() {
-  auto& fonts = text_detail::TFontDatabase::Instance();
-  std::lock_guard lock(fonts.Mutex());
-  const auto match = fonts.BestMatch("sans-serif", FW_NORMAL, false);
-  if (!match || match->Face.empty()) throw ECliError("no font is installed");
-  return match->Face;
+  std::string face = DefaultFaceName();
+  if (face.empty()) throw ECliError("no font is installed");
+  return face;
 }
 
 // The styles of an installed face; a face that is not installed is an error
@@ -55,11 +53,9 @@ TStyleList StylesOf(const std::string& face) {
   TStyleList styles;
   styles.SelectFace(face);
   if (!styles.FontStyle.empty()) return styles;
-  auto& fonts = text_detail::TFontDatabase::Instance();
-  std::lock_guard lock(fonts.Mutex());
-  const auto match = fonts.BestMatch(face, FW_NORMAL, false);
+  const std::string closest = ClosestInstalledFace(face);
   throw ECliError("font " + Quote(face) + " is not installed" +
-                  (match ? "; the closest installed face is " + Quote(match->Face) : ""));
+                  (closest.empty() ? "" : "; the closest installed face is " + Quote(closest)));
 }
 
 std::vector<std::string> ReadTextFile(const std::string& path) {
@@ -70,9 +66,10 @@ std::vector<std::string> ReadTextFile(const std::string& path) {
   return SplitLines(text);
 }
 
+// The face and style the window would select; the rest is as parsed.
 TRenderSettings MakeSettings(const TRenderOptions& o) {
-  TRenderSettings s;
-  s.FaceName = o.FaceName ? *o.FaceName : DefaultFace();
+  TRenderSettings s = o.Settings;
+  if (s.FaceName.empty()) s.FaceName = DefaultFace();
   TStyleList styles = StylesOf(s.FaceName);
   styles.ItemIndex = 0;
   if (o.StyleName) {
@@ -90,19 +87,6 @@ TRenderSettings MakeSettings(const TRenderOptions& o) {
   const TStyleFlags flags = styles.Selected();
   s.Bold = flags.Bold != 0;
   s.Italic = flags.Italic != 0;
-  s.Size = o.Size;
-  s.SizeUnit = o.SizeUnit;
-  s.Underline = o.Underline;
-  s.AntiAlias = o.AntiAlias;
-  s.WidthMode = o.WidthMode;
-  s.UserWidth = o.UserWidth;
-  s.Shadow = o.Shadow;
-  s.ShadowDistance = o.ShadowDistance;
-  s.TextColor = o.TextColor;
-  s.BackColor = o.BackColor;
-  s.ShadowColor = o.ShadowColor.value_or(clBtnShadow);
-  s.Align = o.Align;
-  s.Lines = o.Lines;
   return s;
 }
 
@@ -181,17 +165,17 @@ void RunFonts(const TCommandLine& cl) {
 }
 
 void RunRender(TRenderOptions o) {
-  if (o.Source == TTextSource::File) o.Lines = ReadTextFile(o.TextFile);
-  if (o.Lines.empty()) throw ECliError("the text is empty: there is nothing to render");
-  if (!o.LinesDir.empty() && !MaskHasPlaceholder(o.Mask))
-    throw ECliError("the mask " + Quote(o.Mask) +
+  if (o.Source == TTextSource::File) o.Settings.Lines = ReadTextFile(o.TextFile);
+  if (o.Settings.Lines.empty()) throw ECliError("the text is empty: there is nothing to render");
+  if (!o.LinesDir.empty() && !MaskHasPlaceholder(o.Choices.Mask))
+    throw ECliError("the mask " + Quote(o.Choices.Mask) +
                     " holds neither %t nor %n: every line would "
                     "get the same name");
 
   const TRenderSettings settings = MakeSettings(o);
   std::optional<TRenderResult> rendering;
   try {
-    rendering = RenderText(settings, o.Dpi);
+    rendering = TTextRasteriser().RenderText(settings, o.Dpi);
   } catch (const std::length_error& e) {
     throw ECliError(std::string("the rendering is too large: ") + e.what());
   } catch (const ETextError& e) {
@@ -199,8 +183,11 @@ void RunRender(TRenderOptions o) {
   }
   if (!rendering) throw ECliError("the text is empty: there is nothing to render");
 
-  // The dialog as it opens, then the user's edits in the order given.
+  // The dialog with the options chosen, then the colour edits in the order
+  // given; transparency is applied to the prepared image as its box would be.
   TCTable table;
+  table.Choices = o.Choices;
+  table.Choices.Transparent = false;
   try {
     table.Prepare(ExportSourceOf(*rendering));
   } catch (const EExportError& e) {
@@ -209,12 +196,7 @@ void RunRender(TRenderOptions o) {
   for (const auto& [from, to] : o.Recolor)
     if (!table.RecolorListed(from, to))
       throw ECliError("--recolor: the rendering does not use the colour " + ColorText(from));
-  if (o.Transparent) table.CBTransparentClick(true);
-  table.Choices.IncludeScript = o.Script;
-  table.Choices.NameAsChar = o.NameAsChar;
-  table.Choices.WriteSize = o.Sizes;
-  table.Choices.WriteAlt = o.Alt;
-  table.Choices.Mask = o.Mask;
+  if (o.Choices.Transparent) table.CBTransparentClick(true);
 
   bool complete = true;
   if (!o.Out.empty()) SaveSolid(table, o.Out);

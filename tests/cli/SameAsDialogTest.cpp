@@ -16,7 +16,7 @@ namespace {
 // The window's way: settings from its controls, a rendering, the dialog, "Save".
 std::string SavedByTheDialog(const TRenderSettings& settings, bool tickTransparent,
                              const fs::path& file) {
-  std::optional<TRenderResult> rendering = RenderText(settings, 96);
+  std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(settings, 96);
   if (!rendering) return {};
   TCTable dialog;
   dialog.Prepare(ExportSourceOf(*rendering));
@@ -43,7 +43,7 @@ TEST(SameAsDialog, RenderOutIsByteForByteTheSolidSave) {
        [](TRenderSettings& s) {
          s.Shadow = true;
          s.ShadowDistance = 3;
-         s.Align = alCenter;
+         s.Align = TAlign::Center;
          s.TextColor = RGB(0x10, 0x20, 0x30);
          s.BackColor = RGB(0xF0, 0xE0, 0xD0);
          s.ShadowColor = RGB(0x80, 0x80, 0x00);
@@ -57,9 +57,9 @@ TEST(SameAsDialog, RenderOutIsByteForByteTheSolidSave) {
          s.Bold = s.Italic = true;
          s.Underline = true;
          s.AntiAlias = false;
-         s.WidthMode = wmUserWidth;
+         s.WidthMode = TWidthMode::UserWidth;
          s.UserWidth = 200;
-         s.Align = alRight;
+         s.Align = TAlign::Right;
        }},
       {"transparent background", {"--transparent"}, [](TRenderSettings&) {}, true},
   };

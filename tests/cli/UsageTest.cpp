@@ -28,6 +28,7 @@ const std::vector<TBadArgs> BadArgs = {
     {"ColourTooShort", R({"--background=#FFF"}), "bad colour \"#FFF\""},
     {"ColourNotHex", R({"--shadow-color", "#GG0000"}), "bad colour"},
     {"RecolourWithoutTarget", R({"--recolor", "#000000"}), "#RRGGBB=#RRGGBB"},
+    {"EmptyFace", R({"--font", ""}), "bad value \"\" for --font"},
     {"SizeZero", R({"--size", "0"}), "--size"},
     {"SizeTooLarge", R({"--size", "1001"}), "1 to 1000"},
     {"SizeNotANumber", R({"--size", "big"}), "--size"},
