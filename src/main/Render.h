@@ -1,6 +1,11 @@
 // The rendering of the whole text: measured in the chosen font, drawn with
 // its shadow onto a surface of exactly the measured size, copied into a
 // 24-bit bitmap for the preview and the export.
+//
+// A window keeps one TTextRasteriser and the last TRenderResult: the preview
+// paints FPreview, and "Convert" hands ExportSourceOf(result)
+// (export/RenderSource.h) to TCTable::Prepare, which reads FPreview and
+// measures on FSurface.
 #pragma once
 
 #include "main/RenderSettings.h"
