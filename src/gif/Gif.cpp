@@ -13,14 +13,13 @@ void TGif::Clear() {
   FScreen = TGifScreenDescriptor{};
   FImages.clear();
   FColorTables.clear();
-  FPalettes.clear();
   FLzw.reset();
 }
 
 const TPalette* TGif::Palette() const {
   const int i = FScreen.GlobalColorTable;
-  if (!FScreen.HasGlobalColorTable || i < 0 || i >= int(FPalettes.size())) return nullptr;
-  return FPalettes[std::size_t(i)].get();
+  if (!FScreen.HasGlobalColorTable || i < 0 || i >= ColorTableCount()) return nullptr;
+  return FColorTables[std::size_t(i)].get();
 }
 
 // With no image there is nothing transparent.
@@ -44,12 +43,13 @@ void TGif::SetTransparent(bool Value) {
 }
 
 TGifImageRecord& TGif::GetImage(int Index) {
-  if (Index < 0 || Index >= ImageCount()) GifError(15);
+  if (Index < 0 || Index >= ImageCount()) GifError(TGifErrorCode::ValueOutOfRange, "image index");
   return *FImages[std::size_t(Index)];
 }
 
 TGifColorTable& TGif::GetColorTable(int Index) {
-  if (Index < 0 || Index >= ColorTableCount()) GifError(15);
+  if (Index < 0 || Index >= ColorTableCount())
+    GifError(TGifErrorCode::ValueOutOfRange, "colour table index");
   return *FColorTables[std::size_t(Index)];
 }
 
@@ -84,19 +84,24 @@ int TGif::CountColors(int Index) {
 
 std::uint8_t TGif::GetPixelIndex(int Index, int X, int Y) {
   const TGifImageRecord& image = GetImage(Index);
-  if (X < 0 || X >= image.Width || Y < 0 || Y >= image.Height) GifError(15);
+  if (X < 0 || X >= image.Width || Y < 0 || Y >= image.Height)
+    GifError(TGifErrorCode::ValueOutOfRange, "pixel outside the image");
   const std::size_t pos = std::size_t(Y) * std::size_t(image.Width) + std::size_t(X);
-  if (pos >= image.PixelIndices.size()) GifError(15);
+  if (pos >= image.PixelIndices.size())
+    GifError(TGifErrorCode::ValueOutOfRange, "pixel beyond the image's indices");
   return image.PixelIndices[pos];
 }
 
 void TGif::SetPixelIndex(int Index, int X, int Y, int ColorIndex) {
   TGifImageRecord& image = GetImage(Index);
   const TGifColorTable& table = GetColorTable(image.ColorTableIndex);
-  if (X < 0 || X >= image.Width || Y < 0 || Y >= image.Height) GifError(15);
-  if (ColorIndex < 0 || ColorIndex >= table.Count || ColorIndex > 255) GifError(15);
+  if (X < 0 || X >= image.Width || Y < 0 || Y >= image.Height)
+    GifError(TGifErrorCode::ValueOutOfRange, "pixel outside the image");
+  if (ColorIndex < 0 || ColorIndex >= table.Count || ColorIndex > 255)
+    GifError(TGifErrorCode::ValueOutOfRange, "colour index outside the table");
   const std::size_t pos = std::size_t(Y) * std::size_t(image.Width) + std::size_t(X);
-  if (pos >= image.PixelIndices.size()) GifError(15);
+  if (pos >= image.PixelIndices.size())
+    GifError(TGifErrorCode::ValueOutOfRange, "pixel beyond the image's indices");
   image.PixelIndices[pos] = std::uint8_t(ColorIndex);
   // Without a bitmap yet, the one built later takes the new index.
   if (image.Bitmap) image.Bitmap->SetPixel(X, Y, table.Colors[std::size_t(ColorIndex)]);
@@ -107,7 +112,7 @@ TColor TGif::GetTransparentColor() {
   const TGifColorTable& table = GetColorTable(image.ColorTableIndex);
   const TGifExtension* gce = FindGraphicControl(0);
   const int index = gce ? gce->TransparentIndex : 0;
-  if (index < 0 || index > 255) GifError(15);
+  if (index < 0 || index > 255) GifError(TGifErrorCode::ValueOutOfRange, "transparent index");
   return table.Colors[std::size_t(index)];
 }
 

@@ -3,11 +3,12 @@
 // as GIF87a/GIF89a and read back.
 //
 // Files: Gif.cpp (model, access, transparency, progress), GifIndex.cpp
-// (bitmap to indexed image), GifBitmap.cpp (bitmap rebuild), LzwEncode.cpp,
-// GifWrite.cpp, LzwDecode.cpp, GifRead.cpp.
+// (bitmap to indexed image), GifBitmap.cpp (bitmap rebuild), GifLzw.cpp (the
+// image coders, over Lzw.h), GifWrite.cpp, GifRead.cpp.
 #pragma once
 
 #include "gif/GifType.h"
+#include "gif/Lzw.h"
 #include "raster/Bitmap.h"
 
 #include <array>
@@ -32,10 +33,8 @@ struct TGifScreenDescriptor {
   int GlobalColorTable = 0; // index in FColorTables; -1 when read without one
 };
 
-struct TGifColorTable {
-  int Count = 0;
-  std::array<TColor, 256> Colors{};
-};
+// A colour table is the palette the image's bitmap is drawn with: one record.
+using TGifColorTable = TPalette;
 
 struct TGifSubBlock {
   int Length = 0; // 1 to 255
@@ -78,25 +77,13 @@ struct TGifImageRecord {
   std::unique_ptr<TBitmap> Bitmap; // built on demand
 };
 
-// Working state of one encode or decode.
+// Working state of one encode or decode: the image and the pixel walk. The
+// coders' tables are their own (Lzw.h).
 struct TGifLzwState {
   TGifImageRecord* Image = nullptr;
   TGifColorTable* Table = nullptr;
-  std::array<int, 4096> Prefix{};
-  std::array<int, 4096> Suffix{};
-  std::array<std::uint8_t, 4097> Stack{}; // indexed from 1
-  int StackCount = 0;
-  int ClearCode = 0, EndCode = 0;
-  int MaxRootCode = 0;
-  int CodeWidth = 0;
-  std::uint32_t BitBuffer = 0;
-  int BitCount = 0;
-  int DecodeNextCode = 0, DecodeLimit = 0;
-  bool TableFull = false;
   int X = 0, Y = 0;
   int Pass = 0;
-  int FirstFreeCode = 0;
-  int EncodeNextCode = 0;
   int PixelCounter = 0;
   int LastPixel = 0;
   bool PixelPushedBack = false;
@@ -194,21 +181,19 @@ private:
   void PrepareBitmap(int Index);
   void MakeBitmaps();
 
-  // LZW coding, shared by encoder and decoder
+  // image coding: the working state, the pixel walk and the coders
   void LzwBegin(TGifImageRecord* Image);
   void LzwEnd();
-  void LzwResetTable();
   int NextPixel();
   void NextPosition();
-  void PushPixel(std::uint8_t Value);
   std::span<const std::uint8_t> PixelsInWalkOrder(std::vector<std::uint8_t>& Scratch);
-  template <bool Runs> void LzwEncodeWidth(std::span<const std::uint8_t> Pixels, int Bits);
-  template <int Bits, bool Runs> void LzwEncodePixels(std::span<const std::uint8_t> Pixels);
   void LzwEncode(TGifImageRecord& Image);
   void SimpleEncode(TGifImageRecord& Image);
+  void LzwDecode(TGifImageRecord& Image);
+  void SimpleDecode(TGifImageRecord& Image);
 
   // writer
-  void BuildStream();
+  std::vector<std::uint8_t> BuildStream();
   void WriteSignature();
   void WriteScreen();
   void WriteColorTable(int Index);
@@ -227,24 +212,19 @@ private:
   int ReadInteger(int Size);
   std::uint8_t ReadByte();
 
-  // decoder
-  int ReadCode();
-  void PushString(int& Code);
-  void AddEntry(int PrefixCode, int Pixel);
-  void WidenCode();
-  void FlushPixels();
-  void LzwDecode(TGifImageRecord& Image);
-  void SimpleDecode(TGifImageRecord& Image);
-
   std::unique_ptr<TMemoryStream> FDataStream;
   std::unique_ptr<TMemoryStream> FImageStream;
   std::optional<std::vector<TGifExtension>> FPendingExtensions;
   std::string FSignature = "------";
   TGifScreenDescriptor FScreen;
   std::vector<std::unique_ptr<TGifImageRecord>> FImages;
-  std::vector<std::unique_ptr<TGifColorTable>> FColorTables;
-  std::vector<std::shared_ptr<const TPalette>> FPalettes;
+  // Each table is also the palette of the bitmaps drawn with it, so the
+  // bitmaps share it.
+  std::vector<std::shared_ptr<TGifColorTable>> FColorTables;
   std::unique_ptr<TGifLzwState> FLzw;
+  // Kept between saves; a save started from this one's progress report finds
+  // none here and makes its own.
+  std::unique_ptr<TLzwEncoder> FEncoder;
   TGifProgress FProgress;
   std::size_t FPixelsRead = 0; // pixels the load in progress has allocated, against its limit
 };

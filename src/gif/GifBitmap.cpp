@@ -8,7 +8,7 @@ void TGif::PrepareBitmap(int Index) {
   TBitmap& bitmap = *image.Bitmap;
   bitmap.SetSize(image.Width, image.Height);
   const std::size_t t = std::size_t(image.ColorTableIndex);
-  bitmap.Palette = t < FPalettes.size() ? FPalettes[t] : nullptr;
+  bitmap.Palette = t < FColorTables.size() ? FColorTables[t] : nullptr;
   bitmap.Transparent = false;
   bitmap.TransparentColor = 0;
   const TGifExtension* gce = FindGraphicControl(Index);

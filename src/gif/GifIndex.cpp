@@ -86,24 +86,20 @@ std::unique_ptr<TGif> TGif::CreateFromBitmap(const TBitmap& Bitmap) {
 }
 
 void TGif::AddBitmap(const TBitmap* Bitmap) {
-  if (!Bitmap) GifError(22);
+  if (!Bitmap) GifError(TGifErrorCode::InvalidBitmap);
   // No pixels: nothing to index, and no image a GIF could hold.
-  if (Bitmap->Empty()) GifError(19);
+  if (Bitmap->Empty()) GifError(TGifErrorCode::InvalidBitmapImage);
 
   // Everything is built before the object changes, so a failure leaves no half-made image.
-  auto table = std::make_unique<TGifColorTable>();
+  auto table = std::make_shared<TGifColorTable>();
   std::vector<std::uint8_t> indices;
   bool ok = false;
   for (std::uint32_t mask : {0xFFFFFFFFu, 0xE0E0E0u, 0xC0E0E0u}) {
     MakeColorTable(*Bitmap, *table, indices, mask, ok);
     if (ok) break;
   }
-  if (!ok) GifError(23);
+  if (!ok) GifError(TGifErrorCode::TooManyColors);
   table->Count = RoundedCount(table->Count);
-
-  auto palette = std::make_shared<TPalette>();
-  palette->Count = table->Count;
-  palette->Colors = table->Colors;
 
   auto image = std::make_unique<TGifImageRecord>();
   image->Index = ImageCount();
@@ -127,8 +123,6 @@ void TGif::AddBitmap(const TBitmap* Bitmap) {
   }
 
   FColorTables.push_back(std::move(table));
-  FPalettes.resize(FColorTables.size());
-  FPalettes.back() = std::move(palette);
   FImages.push_back(std::move(image));
 
   EnsureGraphicControls();

@@ -80,7 +80,7 @@ void TGif::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
   ReadSignature();
   ReadScreen();
   for (bool trailer = false; !trailer;) {
-    if (FDataStream->Position >= FDataStream->Size()) GifError(9);
+    if (FDataStream->Position >= FDataStream->Size()) GifError(TGifErrorCode::NoTerminator);
     switch (ReadByte()) {
     case 0x00:
       break;
@@ -94,17 +94,17 @@ void TGif::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
       ReadExtension();
       break;
     default:
-      GifError(4);
+      GifError(TGifErrorCode::UnknownOperationCode);
     }
   }
-  if (FPendingExtensions) GifError(10);
-  if (FImages.empty()) GifError(18);
+  if (FPendingExtensions) GifError(TGifErrorCode::ExtensionOutOfOrder);
+  if (FImages.empty()) GifError(TGifErrorCode::NoImageDescription);
   FDataStream.reset();
   FImageStream.reset();
 }
 
 std::uint8_t TGif::ReadByte() {
-  if (FDataStream->Position >= FDataStream->Size()) GifError(9);
+  if (FDataStream->Position >= FDataStream->Size()) GifError(TGifErrorCode::NoTerminator, "field past the end");
   return FDataStream->Data[FDataStream->Position++];
 }
 
@@ -114,7 +114,7 @@ int TGif::ReadInteger(int Size) {
     const int low = ReadByte();
     return low | (ReadByte() << 8);
   }
-  GifError(8);
+  GifError(TGifErrorCode::InvalidIntegerSize);
 }
 
 void TGif::ReadSignature() {
@@ -125,7 +125,7 @@ void TGif::ReadSignature() {
   std::string upper = FSignature;
   for (char& c : upper)
     c = char(std::toupper(static_cast<unsigned char>(c)));
-  if (count < 6 || (upper != "GIF87A" && upper != "GIF89A")) GifError(1);
+  if (count < 6 || (upper != "GIF87A" && upper != "GIF89A")) GifError(TGifErrorCode::InvalidSignature);
 }
 
 void TGif::ReadScreen() {
@@ -145,20 +145,16 @@ void TGif::ReadScreen() {
 
 int TGif::ReadColorTable(int Count) {
   if (Count < 1) return -1;
-  FColorTables.push_back(std::make_unique<TGifColorTable>());
+  FColorTables.push_back(std::make_shared<TGifColorTable>());
   const int index = int(FColorTables.size()) - 1;
   TGifColorTable& table = *FColorTables.back();
   table.Count = Count;
-  auto palette = std::make_shared<TPalette>();
-  palette->Count = Count;
   for (int i = 0; i < Count; ++i) {
     const std::uint8_t red = ReadByte();
     const std::uint8_t green = ReadByte();
     const std::uint8_t blue = ReadByte();
-    table.Colors[std::size_t(i)] = palette->Colors[std::size_t(i)] = RGB(red, green, blue);
+    table.Colors[std::size_t(i)] = RGB(red, green, blue);
   }
-  FPalettes.resize(FColorTables.size());
-  FPalettes[std::size_t(index)] = std::move(palette);
   return index;
 }
 
@@ -183,18 +179,19 @@ void TGif::ReadImage() {
   image.ColorTableSize = 2 << (packed & 7);        // size of local colour table
   image.ColorTableIndex =
       image.HasLocalColorTable ? ReadColorTable(image.ColorTableSize) : FScreen.GlobalColorTable;
-  if (image.ColorTableIndex < 0) GifError(2);
+  if (image.ColorTableIndex < 0) GifError(TGifErrorCode::NoColorTable);
 
   image.CodeSize = ReadInteger(1);
   TMemoryStream& data = *FDataStream;
   for (std::size_t n = ReadByte(); n > 0; n = ReadByte()) {
-    if (n > data.Size() - data.Position) GifError(9);
+    if (n > data.Size() - data.Position) GifError(TGifErrorCode::NoTerminator, "image data past the end");
     FImageStream->Write(data.Data.data() + data.Position, n);
     data.Position += n;
   }
 
   const std::size_t pixels = std::size_t(image.Width) * std::size_t(image.Height);
-  if (pixels > MaxPixelsPerStream - FPixelsRead) GifError(15);
+  if (pixels > MaxPixelsPerStream - FPixelsRead)
+    GifError(TGifErrorCode::ValueOutOfRange, "pixels beyond the stream's limit");
   FPixelsRead += pixels;
   image.PixelCount = int(pixels);
   AllocatePixels(image.PixelIndices, pixels);
@@ -211,14 +208,14 @@ void TGif::ReadExtension() {
   switch (ext.Kind) {
   case gifblock::GraphicControlLabel: {
     ext.BlockSize = ReadInteger(1);
-    if (ext.BlockSize != 4) GifError(5);
+    if (ext.BlockSize != 4) GifError(TGifErrorCode::InvalidExtensionBlockSize);
     const int packed = ReadInteger(1);
     ext.Disposal = (packed >> 2) & 7;       // disposal method
     ext.UserInput = (packed & 0x02) != 0;   // user input flag
     ext.Transparent = (packed & 0x01) != 0; // transparent colour flag
     ext.Delay = ReadInteger(2);
     ext.TransparentIndex = ReadInteger(1);
-    if (ReadByte() != 0) GifError(7);
+    if (ReadByte() != 0) GifError(TGifErrorCode::InvalidExtensionTerminator);
     break;
   }
   case gifblock::CommentLabel:
@@ -226,7 +223,7 @@ void TGif::ReadExtension() {
     break;
   case gifblock::PlainTextLabel:
     ext.BlockSize = ReadInteger(1);
-    if (ext.BlockSize != 12) GifError(5);
+    if (ext.BlockSize != 12) GifError(TGifErrorCode::InvalidExtensionBlockSize);
     ext.GridLeft = ReadInteger(2);
     ext.GridTop = ReadInteger(2);
     ext.GridWidth = ReadInteger(2);
@@ -239,7 +236,7 @@ void TGif::ReadExtension() {
     break;
   case gifblock::ApplicationLabel:
     ext.BlockSize = ReadInteger(1);
-    if (ext.BlockSize != 11) GifError(5);
+    if (ext.BlockSize != 11) GifError(TGifErrorCode::InvalidExtensionBlockSize);
     for (auto& b : ext.Identifier)
       b = ReadByte();
     for (auto& b : ext.AuthCode)
@@ -257,7 +254,8 @@ void TGif::ReadExtension() {
 void TGif::ReadSubBlocks(std::vector<TGifSubBlock>& List) {
   TMemoryStream& data = *FDataStream;
   for (int n = ReadByte(); n != 0; n = ReadByte()) {
-    if (std::size_t(n) > data.Size() - data.Position) GifError(9);
+    if (std::size_t(n) > data.Size() - data.Position)
+      GifError(TGifErrorCode::NoTerminator, "sub-block past the end");
     TGifSubBlock& block = List.emplace_back();
     block.Length = n;
     std::copy_n(data.Data.data() + data.Position, n, block.Bytes.data());
@@ -268,7 +266,7 @@ void TGif::ReadSubBlocks(std::vector<TGifSubBlock>& List) {
 void TGif::Assign(const TGif* Source) {
   if (Source == this) return; // clearing first would destroy the source
   Clear();
-  if (!Source) GifError(22);
+  if (!Source) GifError(TGifErrorCode::InvalidBitmap);
   if (Source->Empty()) return; // an empty object has no stream that reads back
   // Writing only uses the source's working streams; its model stays as it was.
   LoadFromBytes(const_cast<TGif*>(Source)->SaveToBytes());

@@ -33,21 +33,22 @@ constexpr const char* Messages[GifErrorCount] = {
 };
 } // namespace
 
-EInvalidGraphicOperation::EInvalidGraphicOperation(int code, const std::string& text)
-    : std::runtime_error("TGif: " + text), FCode(code) {}
+EInvalidGraphicOperation::EInvalidGraphicOperation(TGifErrorCode code, const std::string& text,
+                                                   const char* detail)
+    : std::runtime_error("TGif: " + text), FCode(code), FDetail(detail) {}
 
 const char* GifErrorMessage(int code) {
   return code >= 0 && code < GifErrorCount ? Messages[code] : "";
 }
 
-void GifError(int code) {
-  GifLastError = code;
+void GifError(TGifErrorCode code, const char* detail) {
+  GifLastError = int(code);
   GifLastErrorText = GifErrorMessage(code);
-  throw EInvalidGraphicOperation(code, GifLastErrorText);
+  throw EInvalidGraphicOperation(code, GifLastErrorText, detail);
 }
 
 void GifErrorText(const std::string& text) {
-  GifLastError = 6;
+  GifLastError = int(TGifErrorCode::SpecialMessage);
   GifLastErrorText = text;
-  throw EInvalidGraphicOperation(6, text);
+  throw EInvalidGraphicOperation(TGifErrorCode::SpecialMessage, text);
 }

@@ -22,12 +22,28 @@ int SizeCode(int Count) {
 
 // A field the stream holds in 16 bits; anything else would be written truncated.
 void Check16(int Value) {
-  if (Value < 0 || Value > 0xFFFF) GifError(15);
+  if (Value < 0 || Value > 0xFFFF) GifError(TGifErrorCode::ValueOutOfRange, "field wider than 16 bits");
 }
 
 } // namespace
 
-void TGif::BuildStream() {
+// A save started from this object's own progress report (a window that keeps
+// painting during a save) gets working state of its own; the outer save's is
+// put back when it ends, however it ends.
+std::vector<std::uint8_t> TGif::BuildStream() {
+  struct TOuter {
+    TGif& Gif;
+    std::unique_ptr<TMemoryStream> Data = std::move(Gif.FDataStream);
+    std::unique_ptr<TMemoryStream> Image = std::move(Gif.FImageStream);
+    std::unique_ptr<TGifLzwState> Lzw = std::move(Gif.FLzw);
+    TGifProgress Progress = Gif.FProgress;
+    ~TOuter() {
+      Gif.FDataStream = std::move(Data);
+      Gif.FImageStream = std::move(Image);
+      Gif.FLzw = std::move(Lzw);
+      Gif.FProgress = std::move(Progress);
+    }
+  } outer{*this};
   GifLastError = 0;
   GifLastErrorText.clear();
   FDataStream = std::make_unique<TMemoryStream>();
@@ -35,33 +51,29 @@ void TGif::BuildStream() {
   FPendingExtensions.reset();
   WriteSignature();
   WriteScreen();
-  for (const auto& image : FImages) {
-    if (image->Extensions)
-      for (const TGifExtension& ext : *image->Extensions) {
+  // By index: a progress report may add an image to the list.
+  for (std::size_t i = 0; i < FImages.size(); ++i) {
+    TGifImageRecord& image = *FImages[i];
+    if (image.Extensions)
+      for (const TGifExtension& ext : *image.Extensions) {
         FDataStream->WriteByte(gifblock::ExtensionIntroducer);
         WriteExtension(ext);
       }
     FDataStream->WriteByte(gifblock::ImageSeparator);
-    WriteImage(*image);
+    WriteImage(image);
   }
   FDataStream->WriteByte(gifblock::Trailer);
+  return std::move(FDataStream->Data);
 }
 
 void TGif::SaveToStream(std::ostream& Stream) {
-  BuildStream();
-  const std::vector<std::uint8_t>& data = FDataStream->Data;
+  const std::vector<std::uint8_t> data = BuildStream();
   Stream.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
   if (!Stream) throw std::ios_base::failure("TGif: cannot write the GIF stream");
-  FDataStream.reset();
-  FImageStream.reset();
 }
 
 std::vector<std::uint8_t> TGif::SaveToBytes() {
-  BuildStream();
-  std::vector<std::uint8_t> data = std::move(FDataStream->Data);
-  FDataStream.reset();
-  FImageStream.reset();
-  return data;
+  return BuildStream();
 }
 
 // Written beside the target and renamed over it only once complete, so a
@@ -209,6 +221,6 @@ void TGif::WriteInteger(int Size, int Value) {
     FDataStream->WriteByte(std::uint8_t(Value));
     FDataStream->WriteByte(std::uint8_t(Value >> 8));
   } else {
-    GifError(8);
+    GifError(TGifErrorCode::InvalidIntegerSize);
   }
 }

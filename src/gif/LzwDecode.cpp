@@ -1,28 +1,32 @@
-// LZW decoding of one image's joined data sub-blocks into its PixelIndices, and
-// the uncompressed variant that stands behind a code size byte of 0.
+// The LZW decoder.
 //
-// Two loops share the work. The fast loop keeps its state in locals and copies
-// each string from where it was first written, since every table entry is a
-// stretch of earlier output (the previous string plus one pixel). That only
-// holds while the output fits in the image; the first string that would not
-// fit hands over to the step loop (ReadCode, PushString, AddEntry, WidenCode,
-// FlushPixels), which rebuilds strings through the Prefix chain and so copes
-// with surplus pixels. Both place pixels in stream order; an interlaced image
-// gets its rows moved to display order at the end.
+// Both paths below have one shape. The data starts with a clear code. A clear
+// code starts the table again, and the code after it is one pixel. Every other
+// code is a string the table knows (below the next free code: a root pixel or
+// an entry) or the string about to be made (equal to it: the previous string
+// and its own first pixel); each adds the entry "previous string + first pixel
+// of this one", and the codes widen when the next free code reaches 2^width.
+// The paths differ in where a string's pixels come from:
+// - the fast path copies a string from where it was first written, since every
+//   entry is a stretch of earlier output. That holds while the output fits;
+// - the careful path rebuilds a string through the prefix chain onto a stack
+//   and places it pixel by pixel, dropping or wrapping what lies past the end.
+// The fast path runs first and hands over, with its table, at the first string
+// that would not fit.
 //
 // Quirks kept on purpose:
 // - The decode ends at the end code or where the data runs out, whichever
 //   comes first. A code the data holds only in part counts as run out. Missing
 //   pixels stay 0, as browsers show such files.
 // - The first code after a clear code that is not a root code is taken as 0.
-// - Surplus pixels of a plain image are dropped; those of an interlaced image
-//   start over at its first row, as the pixel walk does.
 // - Code sizes 9 to 11 decode; their root codes keep their low 8 bits.
-#include "gif/Gif.h"
+#include "gif/GifType.h"
+#include "gif/Lzw.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
-#include <vector>
+#include <stdexcept>
 
 namespace {
 
@@ -36,376 +40,312 @@ std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
   return v;
 }
 
-// Where the fast loop stopped: at the end, or at a code the step loop takes over.
-struct TFastResult {
-  bool Done = true;
-  int Code = 0;
-  bool AfterClear = false; // Code is the first code after a clear code
-  int Prev = 0;
-  std::size_t BitPosition = 0; // bits of the data consumed, the pending code included
+// Codes from the data, least significant bit first, eight bytes at a time
+// while the data has them.
+struct TCodeReader {
+  const std::uint8_t* In = nullptr;
+  std::size_t Size = 0;
+  std::size_t Pos = 0;
+  std::uint64_t Bits = 0; // above Count: bytes at Pos, read again at the next refill
+  int Count = 0;
+  std::size_t NextReport = 100;
+
+  // The next code of Width bits, or -1 once the data cannot supply a whole
+  // one. Reports the data position at most once per 100 bytes.
+  int Read(int Width, const TLzwProgress& Progress) {
+    if (Count < Width) {
+      if (Pos + 8 <= Size) {
+        Bits |= LoadLittleEndian64(In + Pos) << Count;
+        Pos += std::size_t(63 - Count) >> 3;
+        Count |= 56;
+      } else {
+        while (Count <= 56 && Pos < Size) {
+          Bits |= std::uint64_t(In[Pos++]) << Count;
+          Count += 8;
+        }
+        if (Count < Width) return -1;
+      }
+      if (Pos >= NextReport) Report(Progress);
+    }
+    const int code = int(Bits & ((std::uint64_t(1) << Width) - 1));
+    Bits >>= Width;
+    Count -= Width;
+    return code;
+  }
+
+  [[gnu::noinline]] void Report(const TLzwProgress& Progress) {
+    if (Progress) Progress(int(Pos));
+    NextReport = Pos + 100;
+  }
 };
 
-// A string table entry: where its string was first written and its length,
-// and its prefix code for the step loop. Its first pixel and suffix are in
-// the output at either end of the string.
+// The code width and table size after a clear code.
+struct TCodes {
+  int Width = 0;
+  int Next = 0;
+  int Limit = 0; // 2^Width: the next code that widens
+};
+
+// Reads over the clear codes that follow a clear code and gives the first
+// other code, one pixel (a code beyond the table taken as 0); -1 when the data
+// ends first. A clear code followed by the end code is error 13.
+int Restart(TCodeReader& Reader, const TLzwProgress& Progress, int CodeSize, TCodes& Codes) {
+  const int clear = 1 << CodeSize;
+  Codes = {CodeSize + 1, clear + 2, 1 << (CodeSize + 1)};
+  int code;
+  do
+    code = Reader.Read(Codes.Width, Progress);
+  while (code == clear);
+  if (code == clear + 1) GifError(TGifErrorCode::InvalidLzwDataFormat, "clear code, then end code");
+  if (code >= Codes.Next) code = 0;
+  return code;
+}
+
+void WidenCode(TCodes& Codes) {
+  if (Codes.Next >= Codes.Limit && Codes.Width < MaxCodeWidth) {
+    ++Codes.Width;
+    Codes.Limit <<= 1;
+  }
+}
+
+[[noreturn]] void CodeBeyondTheTable() {
+  GifError(TGifErrorCode::InvalidLzwDataFormat, "code beyond the next free code");
+}
+
+// A string table entry for the fast path: where its string was first written
+// and its length; its first pixel and suffix are at either end of it there.
 struct TEntry {
   std::uint32_t Offset;
   std::uint16_t Length;
   std::uint16_t Prefix;
 };
 
-class TFastDecoder {
-public:
-  TFastDecoder(std::span<const std::uint8_t> Data, int CodeSize, std::uint8_t* Out,
-               std::size_t OutCount)
-      : FData(Data), FCodeSize(CodeSize), FOut(Out), FOutCount(OutCount) {}
+} // namespace
 
-  // Runs until the end code, the end of the data or a string that does not fit.
-  // Report(position) is called with the data position at least every 100 bytes.
-  template <class TReport> TFastResult Run(TReport&& Report);
+struct TLzwDecoder::TState {
+  int CodeSize = 0;
+  int ClearCode = 0, EndCode = 0, MaxRootCode = 0;
+  TCodeReader Reader;
+  TCodes Codes;
+  const TLzwProgress* Progress = nullptr;
+  std::span<std::uint8_t> Out;
+  TLzwSurplus Surplus = TLzwSurplus::Drop;
+  std::size_t PixelCounter = 0; // pixels output so far, placed or not
+  int Prev = 0;                 // the code of the last string output
 
-  int NextCode() const { return FNextCode; }
-  int CodeWidth() const { return FCodeWidth; }
-  std::size_t PixelCount() const { return FCur; }
-  // The table as prefix and suffix arrays, for the step loop to go on with.
-  void ExportTable(int* Prefix, int* Suffix) const {
-    for (int n = (1 << FCodeSize) + 2; n < FNextCode; ++n) {
-      const TEntry& e = FTable[n];
-      Prefix[n] = e.Prefix;
-      Suffix[n] = FOut[e.Offset + e.Length - 1];
-    }
-  }
+  // Left uninitialised: entries are written before they are read.
+  TEntry Table[MaxCodes + 1]; // the last one takes the writes of a full table
+  std::array<std::uint16_t, MaxCodes> Prefix;
+  std::array<std::uint8_t, MaxCodes> Suffix;
+  std::array<std::uint8_t, MaxCodes + 1> Stack; // from 1: last pixel first
+  int StackCount = 0;
 
-private:
-  std::span<const std::uint8_t> FData;
-  int FCodeSize;
-  std::uint8_t* FOut;
-  std::size_t FOutCount;
-  int FNextCode = 0;
-  int FCodeWidth = 0;
-  std::size_t FCur = 0;
-  TEntry FTable[MaxCodes + 1]; // the last one takes the writes of a full table
+  // Where the fast path stopped: at the end, or at a code the careful path takes.
+  struct TStop {
+    bool Done;
+    int Code;
+  };
+  TStop FastPath(int Code);
+  void CarefulPath(int Code);
+
+  // The careful path's steps.
+  int ReadCode() { return Reader.Read(Codes.Width, *Progress); }
+  void PushPixel(std::uint8_t Value);
+  void PushString(int& Code);
+  void AddEntry(int PrefixCode, int Pixel);
+  void FlushPixels();
 };
 
-template <class TReport> TFastResult TFastDecoder::Run(TReport&& Report) {
-  const std::uint8_t* in = FData.data();
-  const std::size_t inSize = FData.size();
-  std::size_t inPos = 0;
-  std::uint64_t bits = 0;
-  int bitCount = 0;
-  std::size_t nextReport = 100;
-
-  const int clearCode = 1 << FCodeSize;
-  const int endCode = clearCode + 1;
-  int width = FCodeSize + 1;
-  int nextCode = 0;
-  int limit = 0; // the next code that widens; never reached at 12 bits
-  std::uint8_t* const out = FOut;
-  const std::size_t outCount = FOutCount;
-  TEntry* const table = FTable;
+// Locals in registers, strings copied by memmove from the output; stops,
+// leaving the output up to PixelCounter and the careful path's table, at the
+// first string that would run past the output's end.
+TLzwDecoder::TState::TStop TLzwDecoder::TState::FastPath(int Code) {
+  TCodeReader reader = Reader;
+  const TLzwProgress& progress = *Progress;
+  const int clearCode = ClearCode;
+  const int endCode = EndCode;
+  TCodes codes;
+  std::uint8_t* const out = Out.data();
+  const std::size_t outCount = Out.size();
+  TEntry* const table = Table;
   std::size_t cur = 0;
   int prev = 0;
   std::size_t prevPos = 0;
   std::size_t prevLen = 0;
 
-  // Gives -1 once the data cannot supply a whole code.
-  auto readCode = [&]() -> int {
-    if (bitCount < width) {
-      if (inPos + 8 <= inSize) {
-        bits |= LoadLittleEndian64(in + inPos) << bitCount;
-        inPos += (63 - bitCount) >> 3;
-        bitCount |= 56;
-      } else {
-        while (bitCount <= 56 && inPos < inSize) {
-          bits |= std::uint64_t(in[inPos++]) << bitCount;
-          bitCount += 8;
-        }
-        if (bitCount < width) return -1;
-      }
-      if (inPos >= nextReport) {
-        Report(inPos);
-        nextReport = inPos + 100;
-      }
-    }
-    const int code = int(bits & ((std::uint64_t(1) << width) - 1));
-    bits >>= width;
-    bitCount -= width;
-    return code;
-  };
-  auto finish = [&](bool done, int code, bool afterClear = false) {
-    FNextCode = nextCode;
-    FCodeWidth = width;
-    FCur = cur;
+  auto stop = [&](bool done, int code) {
+    Reader = reader;
+    Codes = codes;
+    PixelCounter = cur;
+    Prev = prev;
     // Bytes overcopied past the last string must not survive as pixels.
     const std::size_t end = cur + 8 < outCount ? cur + 8 : outCount;
     if (cur < end) std::memset(out + cur, 0, end - cur);
-    return TFastResult{done, code, afterClear, prev, inPos * 8 - std::size_t(bitCount)};
+    if (!done)
+      for (int n = clearCode + 2; n < codes.Next; ++n) {
+        const TEntry& e = table[n];
+        Prefix[std::size_t(n)] = e.Prefix;
+        Suffix[std::size_t(n)] = out[e.Offset + e.Length - 1];
+      }
+    return TStop{done, code};
   };
 
-  int code = readCode();
-  if (code < 0 || code == endCode) return finish(true, 0);
-  if (code != clearCode) GifError(13);
-
-  for (;;) {
-    // code is the clear code here.
-    width = FCodeSize + 1;
-    nextCode = endCode + 1;
-    limit = width < MaxCodeWidth ? 1 << width : MaxCodes + 1;
-    do
-      code = readCode();
-    while (code == clearCode);
-    if (code < 0) return finish(true, 0);
-    if (code == endCode) GifError(13);
-    if (code >= nextCode) code = 0;
-    if (cur >= outCount) return finish(false, code, true);
-    out[cur] = std::uint8_t(code);
-    prev = code;
-    prevPos = cur++;
-    prevLen = 1;
-
-    for (;;) {
-      code = readCode();
-      if (code < 0 || code == endCode) return finish(true, 0);
-      if (code == clearCode) break;
+  for (int code = Code;;) {
+    if (code == clearCode) {
+      if (cur >= outCount) return stop(false, code);
+      code = Restart(reader, progress, CodeSize, codes);
+      if (code < 0) return stop(true, 0);
+      out[cur] = std::uint8_t(code);
+      prev = code;
+      prevPos = cur++;
+      prevLen = 1;
+    } else {
       std::size_t len;
       if (code < clearCode) {
         len = 1;
-        if (cur >= outCount) return finish(false, code);
+        if (cur >= outCount) return stop(false, code);
         out[cur] = std::uint8_t(code);
-      } else if (code < nextCode) {
+      } else if (code < codes.Next) {
         const TEntry e = table[code];
         len = e.Length;
-        if (len > outCount - cur) return finish(false, code);
+        if (len > outCount - cur) return stop(false, code);
         if (len <= 8 && cur + 8 <= outCount)
-          std::memmove(out + cur, out + e.Offset,
-                       8); // one load and one store; the excess is rewritten
+          std::memmove(out + cur, out + e.Offset, 8); // one load and one store; the excess is rewritten
         else
           std::memcpy(out + cur, out + e.Offset, len);
-      } else if (code == nextCode) {
-        // The previous string followed by its own first pixel.
+      } else if (code == codes.Next) {
         len = prevLen + 1;
-        if (len > outCount - cur) return finish(false, code);
+        if (len > outCount - cur) return stop(false, code);
         std::memcpy(out + cur, out + prevPos, prevLen);
         out[cur + prevLen] = out[prevPos];
       } else {
-        GifError(13);
+        CodeBeyondTheTable();
       }
-      table[nextCode] = {std::uint32_t(prevPos), std::uint16_t(prevLen + 1), std::uint16_t(prev)};
-      nextCode += nextCode < MaxCodes;
+      table[codes.Next] = {std::uint32_t(prevPos), std::uint16_t(prevLen + 1), std::uint16_t(prev)};
+      codes.Next += codes.Next < MaxCodes;
       prev = code;
       prevPos = cur;
       prevLen = len;
       cur += len;
-      if (nextCode >= limit) {
-        ++width;
-        limit = width < MaxCodeWidth ? limit << 1 : MaxCodes + 1;
-      }
+      WidenCode(codes);
     }
+    code = reader.Read(codes.Width, progress);
+    if (code < 0 || code == endCode) return stop(true, 0);
   }
 }
 
-// Moves rows from stream order (0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...)
-// to display order in place, following each cycle of the permutation.
-void Deinterlace(std::vector<std::uint8_t>& Pixels, int Width, int Height) {
-  if (Width <= 0 || Height <= 1) return;
-  std::vector<int> sourceOf(static_cast<std::size_t>(Height)); // display row -> stream row
-  int streamRow = 0;
-  static constexpr int Start[4] = {0, 4, 2, 1};
-  static constexpr int Step[4] = {8, 8, 4, 2};
-  for (int pass = 0; pass < 4; ++pass)
-    for (int y = Start[pass]; y < Height; y += Step[pass])
-      sourceOf[std::size_t(y)] = streamRow++;
-  const std::size_t w = std::size_t(Width);
-  std::vector<std::uint8_t> held(w);
-  std::vector<bool> done(static_cast<std::size_t>(Height));
-  for (int start = 0; start < Height; ++start) {
-    if (done[std::size_t(start)] || sourceOf[std::size_t(start)] == start) continue;
-    std::memcpy(held.data(), Pixels.data() + std::size_t(start) * w, w);
-    int row = start;
-    for (;;) {
-      done[std::size_t(row)] = true;
-      const int from = sourceOf[std::size_t(row)];
-      std::uint8_t* target = Pixels.data() + std::size_t(row) * w;
-      if (from == start) {
-        std::memcpy(target, held.data(), w);
-        break;
-      }
-      std::memcpy(target, Pixels.data() + std::size_t(from) * w, w);
-      row = from;
+// The step-by-step decode, for output that may run past the end: each string
+// is pushed on the stack through the prefix chain and placed by FlushPixels.
+void TLzwDecoder::TState::CarefulPath(int Code) {
+  for (int code = Code;;) {
+    if (code == ClearCode) {
+      code = Restart(Reader, *Progress, CodeSize, Codes);
+      if (code < 0) return;
+      PushPixel(std::uint8_t(code));
+      Prev = code;
+    } else if (code < Codes.Next) {
+      int first = code;
+      PushString(first);
+      if (Codes.Next < MaxCodes) AddEntry(Prev, first);
+      WidenCode(Codes);
+      Prev = code;
+    } else if (code == Codes.Next) {
+      // Its string is made, and so can be pushed, once its entry is in the table.
+      int first = Prev;
+      while (first > MaxRootCode)
+        first = Prefix[std::size_t(first)];
+      AddEntry(Prev, first);
+      WidenCode(Codes);
+      int string = code;
+      PushString(string);
+      Prev = code;
+    } else {
+      CodeBeyondTheTable();
     }
+    FlushPixels();
+    code = ReadCode();
+    if (code < 0 || code == EndCode) return;
   }
 }
 
-} // namespace
-
-int TGif::ReadCode() {
-  TGifLzwState& s = *FLzw;
-  if (s.CodeWidth > MaxCodeWidth) GifError(12);
-  while (s.BitCount < s.CodeWidth) {
-    if (FImageStream->Position >= FImageStream->Size()) return -1;
-    s.BitBuffer |= std::uint32_t(FImageStream->Data[FImageStream->Position++]) << s.BitCount;
-    s.BitCount += 8;
-  }
-  const int code = int(s.BitBuffer & ((1u << s.CodeWidth) - 1));
-  s.BitBuffer >>= s.CodeWidth;
-  s.BitCount -= s.CodeWidth;
-  return code;
+void TLzwDecoder::TState::PushPixel(std::uint8_t Value) {
+  // Only a corrupt code chain can outgrow the stack; a sound one is shorter than the table.
+  if (StackCount >= int(Stack.size()) - 1)
+    GifError(TGifErrorCode::InvalidLzwDataFormat, "string longer than the table");
+  Stack[std::size_t(++StackCount)] = Value;
 }
 
-void TGif::PushString(int& Code) {
-  TGifLzwState& s = *FLzw;
-  while (Code > s.MaxRootCode) {
-    PushPixel(std::uint8_t(s.Suffix[std::size_t(Code)]));
-    Code = s.Prefix[std::size_t(Code)];
+void TLzwDecoder::TState::PushString(int& Code) {
+  while (Code > MaxRootCode) {
+    PushPixel(Suffix[std::size_t(Code)]);
+    Code = Prefix[std::size_t(Code)];
   }
   PushPixel(std::uint8_t(Code));
 }
 
-void TGif::AddEntry(int PrefixCode, int Pixel) {
-  TGifLzwState& s = *FLzw;
-  s.Prefix[std::size_t(s.DecodeNextCode)] = PrefixCode;
-  s.Suffix[std::size_t(s.DecodeNextCode)] = Pixel;
-  ++s.DecodeNextCode;
+void TLzwDecoder::TState::AddEntry(int PrefixCode, int Pixel) {
+  Prefix[std::size_t(Codes.Next)] = std::uint16_t(PrefixCode);
+  Suffix[std::size_t(Codes.Next)] = std::uint8_t(Pixel);
+  ++Codes.Next;
 }
 
-void TGif::WidenCode() {
-  TGifLzwState& s = *FLzw;
-  if (s.DecodeNextCode >= s.DecodeLimit && s.CodeWidth < MaxCodeWidth) {
-    s.DecodeLimit <<= 1;
-    ++s.CodeWidth;
-  }
-}
-
-// Places the string on the stack at the next stream positions: past the end a
-// plain image drops them and an interlaced one starts over at its first row.
-void TGif::FlushPixels() {
-  TGifLzwState& s = *FLzw;
-  TGifImageRecord& image = *s.Image;
-  const std::size_t count = image.PixelIndices.size();
-  for (int k = s.StackCount; k >= 1; --k) {
-    std::size_t pos = std::size_t(s.PixelCounter++);
+// Places the string on the stack at the next positions: past the end they are
+// dropped, or start over at the first pixel.
+void TLzwDecoder::TState::FlushPixels() {
+  const std::size_t count = Out.size();
+  const bool wrap = Surplus == TLzwSurplus::StartOver && count > 0;
+  for (int k = StackCount; k >= 1; --k) {
+    std::size_t pos = PixelCounter++;
     if (pos >= count) {
-      if (!image.Interlaced || count == 0) continue;
+      if (!wrap) continue;
       pos %= count;
     }
-    image.PixelIndices[pos] = s.Stack[std::size_t(k)];
+    Out[pos] = Stack[std::size_t(k)];
   }
+  StackCount = 0;
+  // Keeps the counter small: surplus pixels are dropped or cycle through the output.
+  if (PixelCounter > count) {
+    if (!wrap)
+      PixelCounter = count;
+    else if (PixelCounter >= 2 * count)
+      PixelCounter -= count;
+  }
+}
+
+TLzwDecoder::TLzwDecoder() = default;
+TLzwDecoder::~TLzwDecoder() = default;
+
+void TLzwDecoder::Decode(std::span<const std::uint8_t> Data, int CodeSize,
+                         std::span<std::uint8_t> Pixels, TLzwSurplus Surplus,
+                         const TLzwProgress& Progress) {
+  // Wider roots leave no room in a 4096-entry table (and a shift by the raw byte is undefined).
+  if (CodeSize < 0 || CodeSize > 11) GifError(TGifErrorCode::InvalidLzwCodeSize);
+  if (FBusy) throw std::logic_error("TLzwDecoder: called from its own progress report");
+  if (!FState) FState.reset(new TState); // not value-initialised: no need to zero the tables
+  FBusy = true;
+  struct TDone {
+    bool& Busy;
+    ~TDone() { Busy = false; }
+  } done{FBusy};
+
+  TState& s = *FState;
+  s.CodeSize = CodeSize;
+  s.ClearCode = 1 << CodeSize;
+  s.EndCode = s.ClearCode + 1;
+  s.MaxRootCode = s.ClearCode - 1;
+  s.Reader = TCodeReader{Data.data(), Data.size()};
+  s.Codes = TCodes{CodeSize + 1, 0, 0}; // the first code, the clear code, in the first width
+  s.Progress = &Progress;
+  s.Out = Pixels;
+  s.Surplus = Surplus;
+  s.PixelCounter = 0;
+  s.Prev = 0;
   s.StackCount = 0;
-  // Surplus pixels are dropped or cycle through the image; keep the counter from overflowing.
-  if (std::size_t(s.PixelCounter) > count) {
-    if (!image.Interlaced || count == 0)
-      s.PixelCounter = int(count);
-    else if (std::size_t(s.PixelCounter) >= 2 * count)
-      s.PixelCounter -= int(count);
-  }
-}
 
-void TGif::LzwDecode(TGifImageRecord& Image) {
-  LzwBegin(&Image);
-  LzwResetTable(); // error 12 for code sizes of 12 and more
-  TGifLzwState& s = *FLzw;
-  const std::span<const std::uint8_t> data(FImageStream->Data);
-  StartProgress(int(data.size()), "LZW decode image");
-
-  auto decoder = std::make_unique<TFastDecoder>(data, Image.CodeSize, Image.PixelIndices.data(),
-                                                Image.PixelIndices.size());
-  const TFastResult fast =
-      decoder->Run([this](std::size_t Position) { UpdateProgress(int(Position)); });
-
-  if (!fast.Done) {
-    // Hand the state over to the step loop, which takes the pending code first.
-    decoder->ExportTable(s.Prefix.data(), s.Suffix.data());
-    s.DecodeNextCode = decoder->NextCode();
-    s.CodeWidth = decoder->CodeWidth();
-    s.DecodeLimit = 1 << s.CodeWidth;
-    s.PixelCounter = int(decoder->PixelCount());
-    FImageStream->Position = fast.BitPosition / 8;
-    s.BitBuffer = 0;
-    s.BitCount = 0;
-    if (const int used = int(fast.BitPosition % 8)) {
-      s.BitBuffer = std::uint32_t(data[FImageStream->Position++]) >> used;
-      s.BitCount = 8 - used;
-    }
-    int code = fast.Code;
-    int prev = fast.Prev;
-    bool afterClear = fast.AfterClear;
-    std::size_t nextReport = FImageStream->Position + 100;
-    for (;;) {
-      if (afterClear) {
-        PushPixel(std::uint8_t(code));
-        prev = code;
-        afterClear = false;
-      } else if (code < s.DecodeNextCode) {
-        int first = code;
-        PushString(first);
-        if (s.DecodeNextCode < MaxCodes) {
-          AddEntry(prev, first);
-          prev = code;
-        }
-        WidenCode();
-      } else if (code == s.DecodeNextCode) {
-        int first = prev;
-        while (first > s.MaxRootCode)
-          first = s.Prefix[std::size_t(first)];
-        AddEntry(prev, first);
-        WidenCode();
-        int string = code;
-        PushString(string);
-        prev = code;
-      } else {
-        GifError(13);
-      }
-      FlushPixels();
-      if (FImageStream->Position >= nextReport) {
-        UpdateProgress(int(FImageStream->Position));
-        nextReport = FImageStream->Position + 100;
-      }
-      code = ReadCode();
-      if (code < 0 || code == s.EndCode) break;
-      if (code == s.ClearCode) {
-        s.CodeWidth = Image.CodeSize + 1;
-        s.DecodeNextCode = s.EndCode + 1;
-        s.DecodeLimit = 1 << s.CodeWidth;
-        do
-          code = ReadCode();
-        while (code == s.ClearCode);
-        if (code < 0) break;
-        if (code == s.EndCode) GifError(13);
-        if (code >= s.DecodeNextCode) code = 0;
-        afterClear = true;
-      }
-    }
-  }
-
-  if (Image.Interlaced) Deinterlace(Image.PixelIndices, Image.Width, Image.Height);
-  EndProgress();
-  LzwEnd();
-}
-
-void TGif::SimpleDecode(TGifImageRecord& Image) {
-  LzwBegin(&Image);
-  Image.Interlaced = false; // this variant is always in row order
-  const std::vector<std::uint8_t>& data = FImageStream->Data;
-  StartProgress(int(data.size()), "simple decode image");
-  if (!data.empty()) {
-    const int bitsPerPixel = data[0];
-    if (bitsPerPixel < 1 || bitsPerPixel > 8) GifError(13);
-    const std::uint32_t mask = (1u << bitsPerPixel) - 1;
-    std::uint32_t bits = 0;
-    int bitCount = 0;
-    std::size_t i = 0;
-    const std::size_t count = Image.PixelIndices.size();
-    for (std::size_t pos = 1; pos < data.size() && i < count; ++pos) {
-      if (pos % 100 == 0) UpdateProgress(int(pos));
-      bits |= std::uint32_t(data[pos]) << bitCount;
-      bitCount += 8;
-      while (bitCount >= bitsPerPixel && i < count) {
-        Image.PixelIndices[i++] = std::uint8_t(bits & mask);
-        bits >>= bitsPerPixel;
-        bitCount -= bitsPerPixel;
-      }
-    }
-  }
-  EndProgress();
-  LzwEnd();
+  const int first = s.ReadCode();
+  if (first < 0 || first == s.EndCode) return;
+  if (first != s.ClearCode)
+    GifError(TGifErrorCode::InvalidLzwDataFormat, "data not starting with a clear code");
+  const TState::TStop stop = s.FastPath(first);
+  if (!stop.Done) s.CarefulPath(stop.Code);
 }

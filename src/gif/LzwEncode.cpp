@@ -1,16 +1,19 @@
-// Image data encoders: GIF LZW and the uncompressed variant behind code size 0.
+// The LZW encoder.
 //
-// The LZW string table is looked up through a direct child table,
+// The string table is looked up through a direct child table,
 // child[code][pixel], instead of a linear scan. Entries are unique (an entry is
 // only added for a pair the match just failed to find), so the lookup returns
 // exactly the code the scan would, and the codes written are the same.
-#include "gif/Gif.h"
+#include "gif/GifType.h"
+#include "gif/Lzw.h"
 #include "raster/ZeroedMemory.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -66,28 +69,11 @@ private:
 
 } // namespace
 
-// The image's pixels in the order they are coded: the walk of NextPixel, taken
-// straight from the buffer when that walk is plain storage order.
-std::span<const std::uint8_t> TGif::PixelsInWalkOrder(std::vector<std::uint8_t>& Scratch) {
-  TGifImageRecord& image = *FLzw->Image;
-  const std::size_t count = std::size_t(std::max(image.PixelCount, 0));
-  if (!image.Interlaced && image.PixelIndices.size() >= count &&
-      std::size_t(std::max(image.Width, 0)) * std::size_t(std::max(image.Height, 0)) >= count)
-    return {image.PixelIndices.data(), count};
-  Scratch.resize(count);
-  for (std::size_t i = 0; i < count; ++i)
-    Scratch[i] = std::uint8_t(NextPixel());
-  FLzw->X = FLzw->Y = FLzw->Pass = FLzw->PixelCounter = 0;
-  return Scratch;
-}
-
 namespace {
 
-// The tables outlive one image: a save of many small cut-outs (a character or a
-// line each) would otherwise spend most of its time allocating and zeroing them.
-// Every use leaves them all zero again.
 // Zeroed by the system, not by writing: a short process saving one small
-// image touches only the pages its codes reach.
+// image touches only the pages its codes reach. Every use leaves the table all
+// zero again, so an encoder coding many images zeroes it once.
 class TZeroedTable {
 public:
   std::size_t size() const { return FSize; }
@@ -109,16 +95,19 @@ private:
   std::size_t FSize = 0;
 };
 
-struct TTableStore {
+} // namespace
+
+struct TLzwEncoder::TTables {
+  std::array<int, 4096> Prefix{};
+  std::array<int, 4096> Suffix{};
   TZeroedTable Child, Pair;
   // Runs[pixel][j - 2]: the entry for j copies of pixel, for j = 2, 3, ...
   std::array<std::vector<std::uint16_t>, 256> Runs;
 };
 
-TTableStore& Store() {
-  thread_local TTableStore store;
-  return store;
-}
+namespace {
+
+constexpr int MaxCodes = 4096;
 
 // How many of the first Cap pixels equal Value, eight at a time.
 std::size_t RunLength(const std::uint8_t* p, std::size_t Cap, std::uint8_t Value) {
@@ -149,13 +138,14 @@ public:
   static constexpr bool Pairs = Bits <= 2;
   static_assert(!(Pairs && Runs), "pairs take runs two pixels at a time");
 
-  TStringTable(std::array<int, 4096>& Prefix, std::array<int, 4096>& Suffix,
-               std::uint32_t FirstFree)
-      : FPrefix(Prefix), FSuffix(Suffix), FFirstFree(FirstFree), FNext(FirstFree),
-        FChild(Store().Child), FPair(Store().Pair), FRuns(Store().Runs) {
+  // Codes reaches no further than the codes the image can make: a small image
+  // needs only a small table.
+  TStringTable(TLzwEncoder::TTables& Tables, std::uint32_t FirstFree, std::size_t Codes)
+      : FPrefix(Tables.Prefix), FSuffix(Tables.Suffix), FFirstFree(FirstFree), FNext(FirstFree),
+        FChild(Tables.Child), FPair(Tables.Pair), FRuns(Tables.Runs) {
     // What is there is all zero, as every use resets its entries.
-    FChild.Grow(std::size_t(4096) << Bits);
-    if (Pairs) FPair.Grow(std::size_t(4096) << (2 * Bits));
+    FChild.Grow(Codes << Bits);
+    if (Pairs) FPair.Grow(Codes << (2 * Bits));
     FAnyRuns = true;
     ForgetRuns();
   }
@@ -284,18 +274,22 @@ private:
   bool FAnyRuns = false;
 };
 
-} // namespace
-
-template <int Bits, bool Runs> void TGif::LzwEncodePixels(std::span<const std::uint8_t> Pixels) {
-  TGifLzwState& s = *FLzw;
-  const std::uint32_t clear = std::uint32_t(s.ClearCode);
-  const std::uint32_t first_free = std::uint32_t(s.FirstFreeCode);
-  const int first_width = s.CodeWidth;
-  TStringTable<Bits, Runs> table(s.Prefix, s.Suffix, first_free);
-  TCodeWriter out(FImageStream->Data);
+// Clear code, first pixel, then one code per string matched; a full table
+// is followed by a clear code at 12 bits.
+template <int Bits, bool Runs>
+void EncodePixels(TLzwEncoder::TTables& Tables, std::span<const std::uint8_t> Pixels, int CodeSize,
+                  std::vector<std::uint8_t>& Out, const TLzwProgress& Progress) {
+  const std::uint32_t clear = 1u << CodeSize;
+  const std::uint32_t end_code = clear + 1;
+  const std::uint32_t first_free = clear + 2;
+  const int first_width = CodeSize + 1;
+  const std::size_t codes = std::min<std::size_t>(MaxCodes, first_free + Pixels.size());
+  TStringTable<Bits, Runs> table(Tables, first_free, codes);
+  TCodeWriter out(Out);
   const std::uint8_t* p = Pixels.data();
   const std::uint8_t* const end = p + Pixels.size();
   const std::uint8_t* const begin = p;
+  std::ptrdiff_t next_report = 100;
 
   std::uint32_t next = first_free;
   int width = first_width;
@@ -303,12 +297,15 @@ template <int Bits, bool Runs> void TGif::LzwEncodePixels(std::span<const std::u
   std::uint32_t prev = p < end ? *p++ : 0; // an image without pixels still codes one
   out.Put(prev, width);
   while (p < end) {
-    UpdateProgress(int(p - begin));
+    if (p - begin >= next_report) {
+      if (Progress) Progress(int(p - begin));
+      next_report = (p - begin) + 100;
+    }
     const std::uint32_t k = *p++;
     // The entry is added before the match, which may already use it.
     table.Add(next, prev, k);
     ++next;
-    const bool full = next == 4096;
+    const bool full = next == MaxCodes;
     if (!full && next > (1u << width)) ++width;
     const std::uint32_t cur = table.Match(k, p, end);
     out.Put(cur, width);
@@ -322,97 +319,69 @@ template <int Bits, bool Runs> void TGif::LzwEncodePixels(std::span<const std::u
       out.Put(prev, width);
     }
   }
-  out.Put(std::uint32_t(s.EndCode), width);
+  out.Put(end_code, width);
   out.Flush();
-  s.PixelCounter = int(p - begin);
-  s.EncodeNextCode = int(next);
-  s.CodeWidth = width;
 }
 
 // The table's width in pixel bits is fixed at compile time: shifts by a
 // constant keep the lookup chain short.
-template <bool Runs> void TGif::LzwEncodeWidth(std::span<const std::uint8_t> Pixels, int Bits) {
+template <bool Runs>
+void EncodeWidth(int Bits, TLzwEncoder::TTables& Tables, std::span<const std::uint8_t> Pixels,
+                 int CodeSize, std::vector<std::uint8_t>& Out, const TLzwProgress& Progress) {
   switch (Bits) {
-  case 0:
-    return LzwEncodePixels<0, false>(Pixels); // pairs already take runs two at a time
+  case 0: // pairs already take runs two at a time
+    return EncodePixels<0, false>(Tables, Pixels, CodeSize, Out, Progress);
   case 1:
-    return LzwEncodePixels<1, false>(Pixels); // pairs already take runs two at a time
+    return EncodePixels<1, false>(Tables, Pixels, CodeSize, Out, Progress);
   case 2:
-    return LzwEncodePixels<2, false>(Pixels); // pairs already take runs two at a time
+    return EncodePixels<2, false>(Tables, Pixels, CodeSize, Out, Progress);
   case 3:
-    return LzwEncodePixels<3, Runs>(Pixels);
+    return EncodePixels<3, Runs>(Tables, Pixels, CodeSize, Out, Progress);
   case 4:
-    return LzwEncodePixels<4, Runs>(Pixels);
+    return EncodePixels<4, Runs>(Tables, Pixels, CodeSize, Out, Progress);
   case 5:
-    return LzwEncodePixels<5, Runs>(Pixels);
+    return EncodePixels<5, Runs>(Tables, Pixels, CodeSize, Out, Progress);
   case 6:
-    return LzwEncodePixels<6, Runs>(Pixels);
+    return EncodePixels<6, Runs>(Tables, Pixels, CodeSize, Out, Progress);
   case 7:
-    return LzwEncodePixels<7, Runs>(Pixels);
+    return EncodePixels<7, Runs>(Tables, Pixels, CodeSize, Out, Progress);
   default:
-    return LzwEncodePixels<8, Runs>(Pixels);
+    return EncodePixels<8, Runs>(Tables, Pixels, CodeSize, Out, Progress);
   }
 }
 
-void TGif::LzwEncode(TGifImageRecord& Image) {
-  LzwBegin(&Image);
-  LzwResetTable();
-  StartProgress(Image.PixelCount, "LZW encode image");
-  FImageStream->Clear();
+} // namespace
 
-  std::vector<std::uint8_t> scratch;
-  const std::span<const std::uint8_t> pixels = PixelsInWalkOrder(scratch);
+TLzwEncoder::TLzwEncoder() = default;
+TLzwEncoder::~TLzwEncoder() = default;
+
+void TLzwEncoder::Encode(std::span<const std::uint8_t> Pixels, int CodeSize,
+                         std::vector<std::uint8_t>& Out, const TLzwProgress& Progress) {
+  // Wider roots leave no room in a 4096-entry table (and a shift by the raw byte is undefined).
+  if (CodeSize < 0 || CodeSize > 11) GifError(TGifErrorCode::InvalidLzwCodeSize);
   // A pixel above the root codes would be read back as a table code: a corrupt image.
   std::uint8_t top = 0;
-  for (std::uint8_t v : pixels)
+  for (std::uint8_t v : Pixels)
     top = std::max(top, v); // vectorises; max_element does not
-  if (top > FLzw->MaxRootCode) GifError(15);
+  if (top >= (1u << CodeSize))
+    GifError(TGifErrorCode::ValueOutOfRange, "pixel above the root codes");
+  if (FBusy) throw std::logic_error("TLzwEncoder: called from its own progress report");
+  if (!FTables) FTables = std::make_unique<TTables>();
+  FBusy = true;
+  struct TDone {
+    bool& Busy;
+    ~TDone() { Busy = false; }
+  } done{FBusy};
   // Where most pixels repeat the one before, as in rendered text, runs are
   // worth matching by length. A sample of a few thousand pairs tells.
   constexpr std::size_t Samples = 4096;
-  const std::size_t step = std::max<std::size_t>(1, pixels.size() / Samples);
+  const std::size_t step = std::max<std::size_t>(1, Pixels.size() / Samples);
   std::size_t sampled = 0, repeats = 0;
-  for (std::size_t i = 1; i < pixels.size(); i += step, ++sampled)
-    repeats += pixels[i] == pixels[i - 1];
+  for (std::size_t i = 1; i < Pixels.size(); i += step, ++sampled)
+    repeats += Pixels[i] == Pixels[i - 1];
+  const int bits = std::bit_width(unsigned(top));
   if (repeats * 8 >= sampled * 5)
-    LzwEncodeWidth<true>(pixels, std::bit_width(unsigned(top)));
+    EncodeWidth<true>(bits, *FTables, Pixels, CodeSize, Out, Progress);
   else
-    LzwEncodeWidth<false>(pixels, std::bit_width(unsigned(top)));
-  EndProgress();
-  LzwEnd();
-}
-
-void TGif::SimpleEncode(TGifImageRecord& Image) {
-  LzwBegin(&Image);
-  FImageStream->Clear();
-  Image.Interlaced = false; // the data is in storage order, whatever the descriptor said
-  if (!FLzw->Table) GifError(15);
-  const int count = FLzw->Table->Count;
-  int bits = 8;
-  for (int b = 1; b < 8; ++b)
-    if (count <= (1 << b)) {
-      bits = b;
-      break;
-    }
-  std::vector<std::uint8_t>& out = FImageStream->Data;
-  out.push_back(std::uint8_t(bits));
-  StartProgress(Image.PixelCount, "simple encode image");
-  const std::uint32_t mask = (1u << bits) - 1;
-  std::uint32_t buffer = 0;
-  int held = 0;
-  const std::size_t pixels =
-      std::min(Image.PixelIndices.size(), std::size_t(std::max(Image.PixelCount, 0)));
-  for (std::size_t i = 0; i < pixels; ++i) {
-    UpdateProgress(int(i));
-    buffer |= (Image.PixelIndices[i] & mask) << held;
-    held += bits;
-    while (held >= 8) {
-      out.push_back(std::uint8_t(buffer));
-      buffer >>= 8;
-      held -= 8;
-    }
-  }
-  if (held > 0) out.push_back(std::uint8_t(buffer));
-  EndProgress();
-  LzwEnd();
+    EncodeWidth<false>(bits, *FTables, Pixels, CodeSize, Out, Progress);
 }
