@@ -104,7 +104,8 @@ void TGif::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
 }
 
 std::uint8_t TGif::ReadByte() {
-  if (FDataStream->Position >= FDataStream->Size()) GifError(TGifErrorCode::NoTerminator, "field past the end");
+  if (FDataStream->Position >= FDataStream->Size())
+    GifError(TGifErrorCode::NoTerminator, "field past the end");
   return FDataStream->Data[FDataStream->Position++];
 }
 
@@ -125,7 +126,8 @@ void TGif::ReadSignature() {
   std::string upper = FSignature;
   for (char& c : upper)
     c = char(std::toupper(static_cast<unsigned char>(c)));
-  if (count < 6 || (upper != "GIF87A" && upper != "GIF89A")) GifError(TGifErrorCode::InvalidSignature);
+  if (count < 6 || (upper != "GIF87A" && upper != "GIF89A"))
+    GifError(TGifErrorCode::InvalidSignature);
 }
 
 void TGif::ReadScreen() {
@@ -184,7 +186,8 @@ void TGif::ReadImage() {
   image.CodeSize = ReadInteger(1);
   TMemoryStream& data = *FDataStream;
   for (std::size_t n = ReadByte(); n > 0; n = ReadByte()) {
-    if (n > data.Size() - data.Position) GifError(TGifErrorCode::NoTerminator, "image data past the end");
+    if (n > data.Size() - data.Position)
+      GifError(TGifErrorCode::NoTerminator, "image data past the end");
     FImageStream->Write(data.Data.data() + data.Position, n);
     data.Position += n;
   }

@@ -22,7 +22,8 @@ int SizeCode(int Count) {
 
 // A field the stream holds in 16 bits; anything else would be written truncated.
 void Check16(int Value) {
-  if (Value < 0 || Value > 0xFFFF) GifError(TGifErrorCode::ValueOutOfRange, "field wider than 16 bits");
+  if (Value < 0 || Value > 0xFFFF)
+    GifError(TGifErrorCode::ValueOutOfRange, "field wider than 16 bits");
 }
 
 } // namespace

@@ -33,7 +33,8 @@ public:
   //
   // The codes are those of a linear search of the string table, lowest code
   // first; the lookups are direct instead. The tables are kept, all zero
-  // again, for the next call: coding many small images allocates once.
+  // again, for the next call, and go to the next encoder made when this one
+  // goes: coding many small images clears no fresh tables.
   void Encode(std::span<const std::uint8_t> Pixels, int CodeSize, std::vector<std::uint8_t>& Out,
               const TLzwProgress& Progress = {});
 

@@ -210,7 +210,8 @@ TLzwDecoder::TState::TStop TLzwDecoder::TState::FastPath(int Code) {
         len = e.Length;
         if (len > outCount - cur) return stop(false, code);
         if (len <= 8 && cur + 8 <= outCount)
-          std::memmove(out + cur, out + e.Offset, 8); // one load and one store; the excess is rewritten
+          std::memmove(out + cur, out + e.Offset,
+                       8); // one load and one store; the excess is rewritten
         else
           std::memcpy(out + cur, out + e.Offset, len);
       } else if (code == codes.Next) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -350,10 +351,43 @@ void EncodeWidth(int Bits, TLzwEncoder::TTables& Tables, std::span<const std::ui
   }
 }
 
+// Tables of encoders gone, all zero again, for the next encoder made. A save
+// of many small cut-outs (a character or a line each) makes an encoder per
+// image, and would otherwise spend most of its time clearing fresh tables.
+// A set of tables belongs to one encoder at a time.
+class TIdleTables {
+public:
+  std::unique_ptr<TLzwEncoder::TTables> Take() {
+    std::lock_guard lock(FMutex);
+    if (FIdle.empty()) return nullptr;
+    std::unique_ptr<TLzwEncoder::TTables> t = std::move(FIdle.back());
+    FIdle.pop_back();
+    return t;
+  }
+  void Give(std::unique_ptr<TLzwEncoder::TTables> Tables) {
+    std::lock_guard lock(FMutex);
+    if (FIdle.size() < MaxIdle) FIdle.push_back(std::move(Tables));
+  }
+
+private:
+  static constexpr std::size_t MaxIdle = 4;
+  std::mutex FMutex;
+  std::vector<std::unique_ptr<TLzwEncoder::TTables>> FIdle;
+};
+
+// Never destroyed: encoders may go in other objects' destructors at exit.
+TIdleTables& IdleTables() {
+  static auto* idle = new TIdleTables;
+  return *idle;
+}
+
 } // namespace
 
 TLzwEncoder::TLzwEncoder() = default;
-TLzwEncoder::~TLzwEncoder() = default;
+
+TLzwEncoder::~TLzwEncoder() {
+  if (FTables) IdleTables().Give(std::move(FTables));
+}
 
 void TLzwEncoder::Encode(std::span<const std::uint8_t> Pixels, int CodeSize,
                          std::vector<std::uint8_t>& Out, const TLzwProgress& Progress) {
@@ -366,6 +400,7 @@ void TLzwEncoder::Encode(std::span<const std::uint8_t> Pixels, int CodeSize,
   if (top >= (1u << CodeSize))
     GifError(TGifErrorCode::ValueOutOfRange, "pixel above the root codes");
   if (FBusy) throw std::logic_error("TLzwEncoder: called from its own progress report");
+  if (!FTables) FTables = IdleTables().Take();
   if (!FTables) FTables = std::make_unique<TTables>();
   FBusy = true;
   struct TDone {

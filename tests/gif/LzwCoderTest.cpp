@@ -132,6 +132,24 @@ TEST(LzwCoder, EncoderKeepsNoTraceOfTheImageBefore) {
   EXPECT_EQ(again, a);
 }
 
+// Tables of an encoder gone, even one cut short, serve the next encoder made.
+TEST(LzwCoder, EncoderAfterOneCutShortCodesAsAFreshOne) {
+  const TBytes px = Runs(60000, 256, 22);
+  const TBytes want = Encode(px, 8);
+  for (int round = 0; round < 3; ++round) {
+    {
+      TLzwEncoder cut;
+      TBytes out;
+      EXPECT_THROW(cut.Encode(Random(60000, 256, 23), 8, out,
+                              [](int p) {
+                                if (p > 30000) throw std::runtime_error("cancelled");
+                              }),
+                   std::runtime_error);
+    }
+    EXPECT_EQ(Encode(px, 8), want) << "round " << round;
+  }
+}
+
 TEST(LzwCoder, FullTableIsFollowedByAClearCodeAtTwelveBits) {
   for (int codeSize : {2, 8}) {
     const TBytes px = Random(120000, 1 << std::min(codeSize, 8), unsigned(codeSize));
@@ -235,19 +253,31 @@ TEST(LzwCoder, TruncatedAndCorruptData) {
       {"less than a code", 8, {0x00}, -1, "", {0, 0, 0}},
       {"cut inside the third code", 8, {0x00, 0x0B, 0x14}, -1, "", {5, 0, 0}},
       {"no end code", 2, PackCodes({{4, 3}, {1, 3}, {2, 3}}), -1, "", {1, 2, 0}},
-      {"root code first", 2, PackCodes({{1, 3}, {5, 3}}), 13,
-       "data not starting with a clear code", {}},
-      {"clear code, then end code", 2, PackCodes({{4, 3}, {4, 3}, {5, 3}}), 13,
-       "clear code, then end code", {}},
-      {"code beyond the next free one", 2, PackCodes({{4, 3}, {1, 3}, {7, 3}}), 13,
-       "code beyond the next free code", {}},
+      {"root code first",
+       2,
+       PackCodes({{1, 3}, {5, 3}}),
+       13,
+       "data not starting with a clear code",
+       {}},
+      {"clear code, then end code",
+       2,
+       PackCodes({{4, 3}, {4, 3}, {5, 3}}),
+       13,
+       "clear code, then end code",
+       {}},
+      {"code beyond the next free one",
+       2,
+       PackCodes({{4, 3}, {1, 3}, {7, 3}}),
+       13,
+       "code beyond the next free code",
+       {}},
       {"code size 12", 12, {0x00, 0x10}, 12, "", {}},
       {"code size 255", 255, {0x01}, 12, "", {}},
   };
   for (const Row& row : rows) {
     TBytes pixels(3);
-    const TRaised r = Raised(
-        [&] { TLzwDecoder().Decode(row.data, row.codeSize, pixels, TLzwSurplus::Drop); });
+    const TRaised r =
+        Raised([&] { TLzwDecoder().Decode(row.data, row.codeSize, pixels, TLzwSurplus::Drop); });
     EXPECT_EQ(r.Code, row.code) << row.name;
     if (row.code >= 0)
       EXPECT_EQ(r.Detail, row.detail) << row.name;
@@ -262,7 +292,8 @@ TEST(LzwCoder, CutAndDamagedDataStaysInsideTheOutput) {
   const TBytes px = Runs(20000, 16, 30);
   const TBytes data = Encode(px, 4);
   for (std::size_t cut : {std::size_t(1), data.size() / 3, data.size() / 2, data.size() - 1}) {
-    const TBytes got = Decode(TBytes(data.begin(), data.begin() + std::ptrdiff_t(cut)), 4, px.size());
+    const TBytes got =
+        Decode(TBytes(data.begin(), data.begin() + std::ptrdiff_t(cut)), 4, px.size());
     std::size_t same = 0;
     while (same < px.size() && got[same] == px[same])
       ++same;

@@ -40,9 +40,9 @@ void ExpectPixels(const TBytes& gif, const TBytes& want, const char* what) {
 
 // Runs Nested once, from the first running report of the outer save's encoder.
 void NestOnce(TGif& Outer, std::function<void()> Nested) {
-  Outer.OnProgress = [Nested = std::move(Nested), done = false](
-                         TGif&, TProgressStage stage, std::uint8_t, bool, const TRect&,
-                         const std::string& msg) mutable {
+  Outer.OnProgress = [Nested = std::move(Nested), done = false](TGif&, TProgressStage stage,
+                                                                std::uint8_t, bool, const TRect&,
+                                                                const std::string& msg) mutable {
     if (done || stage != TProgressStage::psRunning || msg != "LZW encode image") return;
     done = true;
     Nested();
