@@ -103,6 +103,7 @@ public:
 // What one save did, for callers that report it (the command line, tests).
 struct TSaveResult {
   bool Cancelled = false;           // a dialog was cancelled or the mask refused
+  bool Stopped = false;             // the progress answer ended it between two files
   std::vector<std::string> Written; // full names, in order of writing
   std::vector<std::string> Refused; // full names the error box named
 };
@@ -126,12 +127,19 @@ public:
   void Beep() override {}
 };
 
+// Told after each file of a save, written or refused: Done of Total. Answering
+// false stops the save before the next file; the files written stay, and an
+// HTML page whose images are not all made is not written.
+using TSaveProgress = std::function<bool(int Done, int Total)>;
+
 class TCTable {
 public:
   static constexpr int GridColumns = 8;
   static constexpr const char* Caption = "Color table & type Save ";
 
   TExportChoices Choices;
+  // Asked by every save; none lets a save run to its end.
+  TSaveProgress Progress;
 
   // Makes FGif from Source.Preview, lists its colours and counts what each
   // save will produce. A rendering with no pixels throws EExportError.
@@ -189,6 +197,7 @@ public:
   const TExportSource& Source() const { return FSource; }
 
 private:
+  bool GoOn(int Done, int Total) const { return !Progress || Progress(Done, Total); }
   // Cuts Rect and saves it as Folder + Name, or shows the error box. Name
   // must not leave Folder; FromText is the part of Name the user's text brought.
   void SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,

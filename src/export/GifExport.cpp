@@ -1,6 +1,8 @@
 #include "export/Export.h"
 #include "export/ExportText.h"
 
+#include <algorithm>
+
 namespace {
 
 // The hourglass for as long as the guard lives, also when a save throws.
@@ -39,6 +41,7 @@ TSaveResult TCTable::SaveSolid(IExportPlatform& Platform) {
     gif.SaveToFile(fileName);
   }
   result.Written.push_back(fileName);
+  GoOn(1, 1);
   return result;
 }
 
@@ -58,9 +61,12 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
   }
   const std::string folder = WithTrailingSlash(*picked);
 
+  const int total = int(std::count_if(FSource.Lines.begin(), FSource.Lines.end(),
+                                      [](const std::string& line) { return !line.empty(); }));
   const int sw = FSource.SurfaceWidth;
   int y = 0;
   int number = 0;
+  int done = 0;
   for (const std::string& line : FSource.Lines) {
     ++number;
     if (line.empty()) {
@@ -78,6 +84,10 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
     const std::string name = ExpandMask(mask, number, line, &textUsed);
     SaveCut(rect, folder, name, textUsed ? std::string_view(line) : std::string_view(), Platform,
             result);
+    if (!GoOn(++done, total)) {
+      result.Stopped = true;
+      break;
+    }
   }
   return result;
 }

@@ -4,6 +4,20 @@
 
 #include <sys/stat.h>
 #include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+// The images a page needs: one per distinct name.
+int DistinctNames(const std::vector<std::string>& Lines, bool NameAsChar) {
+  std::unordered_set<std::string> names;
+  for (const std::string& line : Lines)
+    for (const TTextChar& c : SplitChars(line))
+      names.insert(CharName(c, NameAsChar));
+  return int(names.size());
+}
+
+} // namespace
 
 TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   TSaveResult result;
@@ -23,6 +37,8 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   TAtomicFile page(pageName);
   ::mkdir(imageFolder.c_str(), 0777); // it may exist already
 
+  const int total = DistinctNames(FSource.Lines, Choices.NameAsChar) + 1; // and the page
+  int done = 0;
   const int sw = FSource.SurfaceWidth;
   TPageLayout layout;
   std::unordered_map<std::string, int> known;
@@ -44,6 +60,10 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
         layout.Images.push_back({name, std::string(c.Bytes), size.Width, size.Height});
         SaveCut({x, y, x + size.Width, y + size.Height}, imageFolder, name + ".gif",
                 Choices.NameAsChar ? c.Bytes : std::string_view(), Platform, result);
+        if (!GoOn(++done, total)) {
+          result.Stopped = true;
+          return result; // the page would point at missing images: left as it was
+        }
       }
       cells.push_back(at->second);
       x += size.Width;
@@ -55,6 +75,7 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   page.Write(BuildPage(layout, FSource.Lines, FSource.Align, Choices));
   page.Commit();
   result.Written.push_back(pageName);
+  GoOn(total, total);
 
   if (Platform.ConfirmBox("Open result file?")) Platform.ShellOpen(pageName);
   return result;

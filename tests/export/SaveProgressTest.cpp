@@ -1,0 +1,114 @@
+#include "export/Export.h"
+#include "export/ExportTestUtil.h"
+#include "export/FakeRendering.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using TReports = std::vector<std::pair<int, int>>;
+
+struct TProgressRun {
+  TTempDir Dir;
+  TUnattendedPlatform Platform;
+  TCTable Table;
+  TReports Reports;
+  int StopAt = 0; // the report that answers "stop"; 0 never
+
+  TSaveResult Save(const TFakeRendering& R, TSaveKind Kind) {
+    Table.Choices.Save = Kind;
+    Table.Prepare(R.Source);
+    Platform.Folder = Dir.Path();
+    Platform.SaveFileName = Dir.Path() + (Kind == TSaveKind::Solid ? "all.gif" : "page.html");
+    Table.Progress = [this](int Done, int Total) {
+      Reports.emplace_back(Done, Total);
+      return int(Reports.size()) != StopAt;
+    };
+    return Table.BSaveClick(Platform);
+  }
+};
+
+// The reports 1 of Total up to Last of Total.
+TReports Counting(int Total, int Last = -1) {
+  TReports reports;
+  for (int done = 1; done <= (Last < 0 ? Total : Last); ++done)
+    reports.emplace_back(done, Total);
+  return reports;
+}
+
+} // namespace
+
+TEST(SaveProgress, CountsEveryFileOfTheSave) {
+  struct Case {
+    const char* name;
+    TSaveKind kind;
+    std::vector<std::string> lines;
+    int files; // every file the save makes, the page included
+  };
+  const Case cases[] = {
+      {"one per non-empty line", TSaveKind::Lines, {"Hello", "", "World"}, 2},
+      {"one per distinct image, then the page", TSaveKind::Html, {"abba", "", "cab"}, 4},
+      {"the solid GIF is one file", TSaveKind::Solid, {"Hello", "World"}, 1},
+  };
+  for (const Case& c : cases) {
+    TProgressRun run;
+    const TFakeRendering r(c.lines);
+    const TSaveResult result = run.Save(r, c.kind);
+    EXPECT_EQ(run.Reports, Counting(c.files)) << c.name;
+    EXPECT_EQ(int(result.Written.size()), c.files) << c.name;
+    EXPECT_FALSE(result.Stopped) << c.name;
+  }
+}
+
+TEST(SaveProgress, StopKeepsTheLinesWrittenWholeAndMakesNoMore) {
+  TProgressRun run;
+  run.StopAt = 2;
+  const TFakeRendering r({"one", "two", "three", "four", "five"});
+  const TSaveResult result = run.Save(r, TSaveKind::Lines);
+
+  EXPECT_TRUE(result.Stopped);
+  EXPECT_EQ(run.Reports, Counting(5, 2));
+  EXPECT_EQ(result.Written,
+            (std::vector<std::string>{run.Dir.Path() + "one.gif", run.Dir.Path() + "two.gif"}));
+  EXPECT_EQ(run.Dir.Files(), (std::set<std::string>{"one.gif", "two.gif"}));
+  for (const char* name : {"one.gif", "two.gif"}) {
+    const TSavedGif saved = ReadSavedGif(run.Dir.Path() + name);
+    EXPECT_EQ(saved.Width, r.Preview.Width()) << name << " is whole";
+    EXPECT_EQ(saved.Height, TFakeFont::LineHeight) << name << " is whole";
+  }
+}
+
+TEST(SaveProgress, StoppedPageLeavesTheOldPageAndKeepsTheImages) {
+  TProgressRun run;
+  run.StopAt = 1;
+  {
+    std::ofstream old(run.Dir.Path() + "page.html");
+    old << "the old page";
+  }
+  const TFakeRendering r({"Hi"});
+  run.Table.Choices.NameAsChar = true;
+  const TSaveResult result = run.Save(r, TSaveKind::Html);
+
+  EXPECT_TRUE(result.Stopped);
+  EXPECT_EQ(result.Written, (std::vector<std::string>{run.Dir.Path() + "img_char/H.gif"}));
+  EXPECT_EQ(run.Dir.Files(), (std::set<std::string>{"page.html", "img_char/H.gif"}))
+      << "no temporary left behind";
+  EXPECT_EQ(ReadFile(run.Dir.Path() + "page.html"), "the old page");
+  EXPECT_TRUE(run.Platform.Opened.empty());
+}
+
+TEST(SaveProgress, RefusedNamesCountAsDone) {
+  TProgressRun run;
+  run.StopAt = 2;
+  // The first line's name leaves the folder and is refused; the stop comes
+  // after the second line all the same.
+  const TFakeRendering r({"a/b", "ok", "late"});
+  const TSaveResult result = run.Save(r, TSaveKind::Lines);
+  EXPECT_EQ(result.Refused.size(), 1u);
+  EXPECT_EQ(run.Dir.Files(), (std::set<std::string>{"ok.gif"}));
+  EXPECT_EQ(run.Reports, Counting(3, 2));
+}
