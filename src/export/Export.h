@@ -100,6 +100,18 @@ public:
   virtual void SetBusy(bool /*Busy*/) {}
 };
 
+// The hourglass for as long as it lives, also when a save throws.
+class TBusy {
+public:
+  explicit TBusy(IExportPlatform& Platform) : FPlatform(Platform) { FPlatform.SetBusy(true); }
+  ~TBusy() { FPlatform.SetBusy(false); }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
+
+private:
+  IExportPlatform& FPlatform;
+};
+
 // What one save did, for callers that report it (the command line, tests).
 struct TSaveResult {
   bool Cancelled = false;           // a dialog was cancelled or the mask refused
@@ -127,9 +139,10 @@ public:
   void Beep() override {}
 };
 
-// Told after each file of a save, written or refused: Done of Total. Answering
-// false stops the save before the next file; the files written stay, and an
-// HTML page whose images are not all made is not written.
+// Told once the writing starts (0 of Total) and after each file, written or
+// refused (Done of Total). Answering false stops the save before the next
+// file; the files written stay, and an HTML page whose images are not all
+// made is not written.
 using TSaveProgress = std::function<bool(int Done, int Total)>;
 
 class TCTable {

@@ -5,18 +5,6 @@
 
 namespace {
 
-// The hourglass for as long as the guard lives, also when a save throws.
-class TBusy {
-public:
-  explicit TBusy(IExportPlatform& Platform) : FPlatform(Platform) { FPlatform.SetBusy(true); }
-  ~TBusy() { FPlatform.SetBusy(false); }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
-
-private:
-  IExportPlatform& FPlatform;
-};
-
 bool HasExtension(const std::string& FileName) {
   const std::size_t slash = FileName.rfind('/');
   const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
@@ -38,10 +26,14 @@ TSaveResult TCTable::SaveSolid(IExportPlatform& Platform) {
   if (!HasExtension(fileName)) fileName += ".gif";
   {
     TBusy busy(Platform);
+    if (!GoOn(0, 1)) {
+      result.Stopped = true;
+      return result;
+    }
     gif.SaveToFile(fileName);
+    result.Written.push_back(fileName);
+    GoOn(1, 1);
   }
-  result.Written.push_back(fileName);
-  GoOn(1, 1);
   return result;
 }
 
@@ -67,6 +59,11 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
   int y = 0;
   int number = 0;
   int done = 0;
+  TBusy busy(Platform);
+  if (!GoOn(0, total)) {
+    result.Stopped = true;
+    return result;
+  }
   for (const std::string& line : FSource.Lines) {
     ++number;
     if (line.empty()) {

@@ -33,12 +33,18 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   const std::string& pageName = *chosen;
   const std::string imageFolder = FolderOf(pageName) + "img_char/";
 
+  std::optional<TBusy> busy; // not over the question at the end
+  busy.emplace(Platform);
   // Made before the folder: a page that cannot be created ends the save here.
   TAtomicFile page(pageName);
   ::mkdir(imageFolder.c_str(), 0777); // it may exist already
 
   const int total = DistinctNames(FSource.Lines, Choices.NameAsChar) + 1; // and the page
   int done = 0;
+  if (!GoOn(0, total)) {
+    result.Stopped = true;
+    return result;
+  }
   const int sw = FSource.SurfaceWidth;
   TPageLayout layout;
   std::unordered_map<std::string, int> known;
@@ -76,6 +82,7 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   page.Commit();
   result.Written.push_back(pageName);
   GoOn(total, total);
+  busy.reset();
 
   if (Platform.ConfirmBox("Open result file?")) Platform.ShellOpen(pageName);
   return result;

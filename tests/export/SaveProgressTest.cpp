@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <utility>
 #include <vector>
@@ -17,7 +18,7 @@ struct TProgressRun {
   TUnattendedPlatform Platform;
   TCTable Table;
   TReports Reports;
-  int StopAt = 0; // the report that answers "stop"; 0 never
+  int StopAt = 0; // the report, counted from 1, that answers "stop"; 0 never
 
   TSaveResult Save(const TFakeRendering& R, TSaveKind Kind) {
     Table.Choices.Save = Kind;
@@ -32,10 +33,10 @@ struct TProgressRun {
   }
 };
 
-// The reports 1 of Total up to Last of Total.
+// The reports 0 of Total up to Last of Total.
 TReports Counting(int Total, int Last = -1) {
   TReports reports;
-  for (int done = 1; done <= (Last < 0 ? Total : Last); ++done)
+  for (int done = 0; done <= (Last < 0 ? Total : Last); ++done)
     reports.emplace_back(done, Total);
   return reports;
 }
@@ -66,7 +67,7 @@ TEST(SaveProgress, CountsEveryFileOfTheSave) {
 
 TEST(SaveProgress, StopKeepsTheLinesWrittenWholeAndMakesNoMore) {
   TProgressRun run;
-  run.StopAt = 2;
+  run.StopAt = 3;
   const TFakeRendering r({"one", "two", "three", "four", "five"});
   const TSaveResult result = run.Save(r, TSaveKind::Lines);
 
@@ -84,7 +85,7 @@ TEST(SaveProgress, StopKeepsTheLinesWrittenWholeAndMakesNoMore) {
 
 TEST(SaveProgress, StoppedPageLeavesTheOldPageAndKeepsTheImages) {
   TProgressRun run;
-  run.StopAt = 1;
+  run.StopAt = 2;
   {
     std::ofstream old(run.Dir.Path() + "page.html");
     old << "the old page";
@@ -103,7 +104,7 @@ TEST(SaveProgress, StoppedPageLeavesTheOldPageAndKeepsTheImages) {
 
 TEST(SaveProgress, RefusedNamesCountAsDone) {
   TProgressRun run;
-  run.StopAt = 2;
+  run.StopAt = 3;
   // The first line's name leaves the folder and is refused; the stop comes
   // after the second line all the same.
   const TFakeRendering r({"a/b", "ok", "late"});
@@ -111,4 +112,65 @@ TEST(SaveProgress, RefusedNamesCountAsDone) {
   EXPECT_EQ(result.Refused.size(), 1u);
   EXPECT_EQ(run.Dir.Files(), (std::set<std::string>{"ok.gif"}));
   EXPECT_EQ(run.Reports, Counting(3, 2));
+}
+
+TEST(SaveProgress, StopBeforeTheFirstFileWritesNothing) {
+  for (TSaveKind kind : {TSaveKind::Lines, TSaveKind::Html, TSaveKind::Solid}) {
+    TProgressRun run;
+    run.StopAt = 1;
+    const TFakeRendering r({"Hi"});
+    const TSaveResult result = run.Save(r, kind);
+    EXPECT_TRUE(result.Stopped) << int(kind);
+    EXPECT_TRUE(result.Written.empty()) << int(kind);
+    // The HTML save has made its empty image folder by then: no file in it.
+    EXPECT_TRUE(run.Dir.Files().empty()) << int(kind);
+  }
+}
+
+namespace {
+
+// Notes whether the hourglass is up whenever the user is asked something.
+class TBusyWatch : public TUnattendedPlatform {
+public:
+  bool Busy = false;
+  std::vector<bool> BusyWhenAsked;
+  void SetBusy(bool On) override { Busy = On; }
+  std::optional<std::string> SaveFileDialog(const TSaveFileRequest& Request) override {
+    BusyWhenAsked.push_back(Busy);
+    return TUnattendedPlatform::SaveFileDialog(Request);
+  }
+  std::optional<std::string> BrowseForFolder(const std::string& Title) override {
+    BusyWhenAsked.push_back(Busy);
+    return TUnattendedPlatform::BrowseForFolder(Title);
+  }
+  bool ConfirmBox(const std::string& Text) override {
+    BusyWhenAsked.push_back(Busy);
+    return TUnattendedPlatform::ConfirmBox(Text);
+  }
+};
+
+} // namespace
+
+TEST(SaveProgress, HourglassWhileFilesAreWrittenNotWhileTheUserIsAsked) {
+  for (TSaveKind kind : {TSaveKind::Lines, TSaveKind::Html, TSaveKind::Solid}) {
+    TTempDir dir;
+    TBusyWatch platform;
+    platform.Folder = dir.Path();
+    platform.SaveFileName = dir.Path() + "page.html";
+    TCTable table;
+    const TFakeRendering r({"Hi", "Ho"});
+    table.Choices.Save = kind;
+    table.Prepare(r.Source);
+    std::vector<bool> busyAtReports;
+    table.Progress = [&](int, int) {
+      busyAtReports.push_back(platform.Busy);
+      return true;
+    };
+    table.BSaveClick(platform);
+    EXPECT_FALSE(busyAtReports.empty()) << int(kind);
+    EXPECT_EQ(std::count(busyAtReports.begin(), busyAtReports.end(), false), 0) << int(kind);
+    EXPECT_EQ(std::count(platform.BusyWhenAsked.begin(), platform.BusyWhenAsked.end(), true), 0)
+        << int(kind);
+    EXPECT_FALSE(platform.Busy) << int(kind) << ": the hourglass is gone at the end";
+  }
 }
