@@ -147,6 +147,8 @@ public:
     setSelectionMode(QAbstractItemView::NoSelection);
     setTabKeyNavigation(false); // Tab leaves the grid; the arrows move in it
     setItemDelegate(new TColorCellDelegate(Core, this));
+    // Past the eighth column lies the dialog's face, not a ninth column.
+    viewport()->setBackgroundRole(QPalette::Window);
     connect(this, &QTableWidget::cellDoubleClicked, this, [this](int Row, int Col) {
       if (OnChoose) OnChoose(Row, Col);
     });
@@ -206,7 +208,7 @@ void TCTableWindow::CreateControls() {
   place(CGrid, "CGrid", right, Margin + 16, 196, 44);
   CGrid->setAccessibleName(tr("Colour table"));
   CBTransparent = new QCheckBox(tr("Transparent background color"), this);
-  place(CBTransparent, "CBTransparent", right, Margin + 63, 196, 17);
+  place(CBTransparent, "CBTransparent", right, Margin + 63, 196, 19);
 
   Bevel1 = new QFrame(this);
   place(Bevel1, "Bevel1", Margin, 88, ClientSize.width() - 2 * Margin, 2);
@@ -214,54 +216,54 @@ void TCTableWindow::CreateControls() {
   Bevel1->setFrameShadow(QFrame::Sunken);
 
   RS1 = new QRadioButton(this);
-  place(RS1, "RS1", 8, 93, 390, 17);
+  place(RS1, "RS1", 8, 92, 390, 19);
   RS1->setFont(bold);
 
   Panel2 = new QWidget(this);
-  place(Panel2, "Panel2", 24, 112, 150, 36);
+  place(Panel2, "Panel2", 24, 112, 150, 38);
   RBJS1 = new QRadioButton(tr("Plain HTML"), Panel2);
-  place(RBJS1, "RBJS1", 0, 0, 150, 17);
+  place(RBJS1, "RBJS1", 0, 0, 150, 19);
   RBJS2 = new QRadioButton(tr("Include JavaScript"), Panel2);
-  place(RBJS2, "RBJS2", 0, 18, 150, 17);
+  place(RBJS2, "RBJS2", 0, 19, 150, 19);
 
   Bevel2 = new QFrame(this);
-  place(Bevel2, "Bevel2", 180, 112, 2, 36);
+  place(Bevel2, "Bevel2", 180, 112, 2, 38);
   Bevel2->setFrameShape(QFrame::VLine);
   Bevel2->setFrameShadow(QFrame::Sunken);
 
   Panel1 = new QWidget(this);
-  place(Panel1, "Panel1", 190, 112, 200, 36);
+  place(Panel1, "Panel1", 190, 112, 200, 38);
   RBNC = new QRadioButton(tr("Gif-file name as char"), Panel1);
-  place(RBNC, "RBNC", 0, 0, 200, 17);
+  place(RBNC, "RBNC", 0, 0, 200, 19);
   RBNAS = new QRadioButton(tr("Gif-file name as ASCII code"), Panel1);
-  place(RBNAS, "RBNAS", 0, 18, 200, 17);
+  place(RBNAS, "RBNAS", 0, 19, 200, 19);
 
   Bevel3 = new QFrame(this);
-  place(Bevel3, "Bevel3", 24, 151, ClientSize.width() - 24 - Margin, 2);
+  place(Bevel3, "Bevel3", 24, 153, ClientSize.width() - 24 - Margin, 2);
   Bevel3->setFrameShape(QFrame::HLine);
   Bevel3->setFrameShadow(QFrame::Sunken);
 
   CBSS = new QCheckBox(tr("Write image size to HTML"), this);
-  place(CBSS, "CBSS", 24, 156, 200, 17);
+  place(CBSS, "CBSS", 24, 157, 200, 19);
   CBAlt = new QCheckBox(tr("Write image ALT (alternate text or hint) as char"), this);
-  place(CBAlt, "CBAlt", 24, 174, 300, 17);
+  place(CBAlt, "CBAlt", 24, 176, 300, 19);
 
   RS3 = new QRadioButton(tr("Save as solid GIF-file"), this);
-  place(RS3, "RS3", 8, 196, 200, 17);
+  place(RS3, "RS3", 8, 196, 200, 19);
   RS3->setFont(bold);
   RS2 = new QRadioButton(this);
-  place(RS2, "RS2", 8, 216, 300, 17);
+  place(RS2, "RS2", 8, 216, 300, 19);
   RS2->setFont(bold);
 
   Lmask = new QLabel(tr("File name mask:"), this);
-  place(Lmask, "Lmask", 24, 240, 84, 14);
+  place(Lmask, "Lmask", 24, 240, 84, 15);
   Emask = new QLineEdit(this);
   place(Emask, "Emask", 112, 237, 160, 21);
   Lmask->setBuddy(Emask);
   LHint = new QLabel(
       tr("Use in a mask \"%t\" for insert of string text, and \"%n\" for insert of line number"),
       this);
-  place(LHint, "LHint", 24, 261, 222, 40);
+  place(LHint, "LHint", 24, 260, 222, 44);
   LHint->setWordWrap(true);
   LHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -404,7 +406,8 @@ void TCTableWindow::FitCaptions() {
     button->resize(std::max(button->width(), button->sizeHint().width()), button->height());
   bClose->move(width - Margin - bClose->width(), bClose->y());
   BSave->move(bClose->x() - 6 - BSave->width(), BSave->y());
-  LHint->resize(std::max(LHint->width(), BSave->x() - 8 - LHint->x()), LHint->height());
+  // The hint wraps in the room left of the buttons.
+  LHint->resize(BSave->x() - 8 - LHint->x(), LHint->height());
   int height = ClientSize.height();
   height = std::max(height, LHint->y() + LHint->heightForWidth(LHint->width()) + Margin);
   LHint->resize(LHint->width(), height - Margin - LHint->y());

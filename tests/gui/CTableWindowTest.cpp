@@ -414,6 +414,7 @@ TEST(CTableWindow, NoCaptionIsClipped) {
     EXPECT_GE(d.Window.height(), 308);
     EXPECT_EQ(d.Window.minimumSize(), d.Window.maximumSize()) << "fixed size";
     const QRect client = d.Window.rect();
+    std::vector<std::pair<std::string, QRect>> placed;
     for (QWidget* w : d.Window.findChildren<QWidget*>()) {
       if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w)) continue;
       if (!w->isVisibleTo(&d.Window) || InsideScrollArea(w, &d.Window))
@@ -426,6 +427,9 @@ TEST(CTableWindow, NoCaptionIsClipped) {
         EXPECT_GE(w->width(), w->sizeHint().width()) << name.toStdString();
       const QRect at(w->mapTo(&d.Window, QPoint(0, 0)), w->size());
       EXPECT_TRUE(client.contains(at)) << name.toStdString();
+      for (const auto& [other, rect] : placed)
+        EXPECT_FALSE(rect.intersects(at)) << name.toStdString() << " covers " << other;
+      placed.emplace_back(name.toStdString(), at);
     }
     EXPECT_NE(Control<QRadioButton>(d.Window, "RS2")->text().indexOf(QLatin1String("1200")), -1);
     const auto* grid = Control<QTableWidget>(d.Window, "CGrid");
