@@ -591,3 +591,20 @@ TEST(CTableWindow, ArrowsChooseWithinARadioGroup) {
     EXPECT_EQ(d.Core.Choices.Save, TSaveKind::Html) << "a group of its own";
   });
 }
+
+TEST(CTableWindow, EnterOnACellRecoloursItLikeADoubleClick) {
+  TDialog d;
+  const TColoursImage image(9);
+  d.Core.Prepare(image.Source);
+  d.Platform.Chosen = 0x00FF00;
+  WhileShown(d.Window, [&] {
+    auto* grid = Control<QTableWidget>(d.Window, "CGrid");
+    grid->setCurrentCell(0, 2);
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(d.Core.CellColor(2, 0), 0x00FF00u);
+    grid->setCurrentCell(1, 5);
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(d.Platform.Beeps, 1) << "an empty cell";
+    EXPECT_TRUE(d.Window.isVisible()) << "Enter in the grid does not close the dialog";
+  });
+}
