@@ -68,9 +68,9 @@ QFont DialogFont() {
 } // namespace
 
 // PBox: paints the edited image over the dialog's face.
-class TPreviewBox : public QWidget {
+class TCTablePreview : public QWidget {
 public:
-  explicit TPreviewBox(QWidget* Parent) : QWidget(Parent) {}
+  explicit TCTablePreview(QWidget* Parent) : QWidget(Parent) {}
 
   void SetImage(QImage Image) {
     FImage = std::move(Image);
@@ -130,9 +130,10 @@ private:
 
 // CGrid: eight columns, one cell per colour; a double-click, Enter or Space
 // on a cell recolours it.
-class TColorGrid : public QTableWidget {
+class TCTableGrid : public QTableWidget {
 public:
-  TColorGrid(const TCTable& Core, QWidget* Parent) : QTableWidget(0, TCTable::GridColumns, Parent) {
+  TCTableGrid(const TCTable& Core, QWidget* Parent)
+      : QTableWidget(0, TCTable::GridColumns, Parent) {
     horizontalHeader()->hide();
     verticalHeader()->hide();
     for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
@@ -196,7 +197,7 @@ void TCTableWindow::CreateControls() {
   place(ScrollBox1, "ScrollBox1", Margin, Margin, 201, 79);
   ScrollBox1->setBackgroundRole(QPalette::Window);
   ScrollBox1->setAccessibleName(tr("Image"));
-  PBox = new TPreviewBox(ScrollBox1);
+  PBox = new TCTablePreview(ScrollBox1);
   PBox->setObjectName(QStringLiteral("PBox"));
   PBox->setAccessibleName(tr("Image"));
   ScrollBox1->setWidget(PBox);
@@ -204,7 +205,7 @@ void TCTableWindow::CreateControls() {
   const int right = Margin + 201 + 5;
   Label1 = new QLabel(this);
   place(Label1, "Label1", right, Margin, 196, 14);
-  CGrid = new TColorGrid(FCore, this);
+  CGrid = new TCTableGrid(FCore, this);
   place(CGrid, "CGrid", right, Margin + 16, 196, 44);
   CGrid->setAccessibleName(tr("Colour table"));
   CBTransparent = new QCheckBox(tr("Transparent background color"), this);

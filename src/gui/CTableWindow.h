@@ -22,8 +22,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
-class TColorGrid;
-class TPreviewBox;
+class TCTableGrid;
+class TCTablePreview;
 
 class TCTableWindow : public QDialog {
   Q_OBJECT
@@ -68,9 +68,9 @@ private:
   bool FHtmlEnabled = true;
 
   QScrollArea* ScrollBox1 = nullptr;
-  TPreviewBox* PBox = nullptr;
+  TCTablePreview* PBox = nullptr;
   QLabel* Label1 = nullptr;
-  TColorGrid* CGrid = nullptr;
+  TCTableGrid* CGrid = nullptr;
   QCheckBox* CBTransparent = nullptr;
   QFrame* Bevel1 = nullptr;
   QRadioButton* RS1 = nullptr;
