@@ -410,6 +410,7 @@ TEST(CTableWindow, NoCaptionIsClipped) {
   const TFakeRendering r(lines);
   d.Core.Prepare(r.Source);
   WhileShown(d.Window, [&] {
+    EXPECT_EQ(d.Window.windowTitle(), QStringLiteral("Color table & type Save "));
     EXPECT_GE(d.Window.width(), 410);
     EXPECT_GE(d.Window.height(), 308);
     EXPECT_EQ(d.Window.minimumSize(), d.Window.maximumSize()) << "fixed size";
