@@ -4,9 +4,9 @@
 // child[code][pixel], instead of a linear scan. Entries are unique (an entry is
 // only added for a pair the match just failed to find), so the lookup returns
 // exactly the code the scan would, and the codes written are the same.
+#include "base/ZeroedMemory.h"
 #include "gif/GifType.h"
 #include "gif/Lzw.h"
-#include "raster/ZeroedMemory.h"
 
 #include <algorithm>
 #include <array>

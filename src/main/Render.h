@@ -10,7 +10,7 @@
 
 #include "main/RenderSettings.h"
 #include "raster/Bitmap.h"
-#include "raster/FastDIB.h"
+#include "surface/FastDIB.h"
 
 #include <memory>
 #include <optional>

@@ -5,44 +5,13 @@
 // multiple of 4 bytes. Colours are TColor, 0x00BBGGRR (red in the low byte).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "raster/ZeroedMemory.h"
-
-using TColor = std::uint32_t;
-
-constexpr TColor RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
-}
-constexpr std::uint8_t GetRValue(TColor c) {
-  return std::uint8_t(c);
-}
-constexpr std::uint8_t GetGValue(TColor c) {
-  return std::uint8_t(c >> 8);
-}
-constexpr std::uint8_t GetBValue(TColor c) {
-  return std::uint8_t(c >> 16);
-}
-
-// What a read outside the bitmap gives, as a canvas does.
-constexpr TColor clInvalid = 0xFFFFFFFFu;
-
-struct TRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
-  friend bool operator==(const TRect&, const TRect&) = default;
-};
-
-// A colour table's entries as a palette, carried by the bitmaps built from it.
-struct TPalette {
-  int Count = 0;
-  std::array<TColor, 256> Colors{};
-};
+#include "base/Color.h"
+#include "base/ZeroedMemory.h"
 
 class TBitmap {
 public:

@@ -3,7 +3,7 @@
 // background mode), and the two drawing calls, FillRect and DrawTextEx.
 #pragma once
 
-#include "raster/Bitmap.h"
+#include "base/Color.h"
 #include "text/Font.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "raster/ZeroedMemory.h"
+#include "base/ZeroedMemory.h"
 
 #include <array>
 #include <cstdlib>

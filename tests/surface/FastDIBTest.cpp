@@ -1,4 +1,4 @@
-#include "raster/FastDIB.h"
+#include "surface/FastDIB.h"
 
 #include <gtest/gtest.h>
 

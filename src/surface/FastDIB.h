@@ -7,8 +7,8 @@
 // 16- and 32-bit pixels are packed by the channel masks in the colour table.
 #pragma once
 
+#include "base/ZeroedMemory.h"
 #include "raster/Bitmap.h"
-#include "raster/ZeroedMemory.h"
 #include "text/DC.h"
 
 #include <array>
