@@ -1,5 +1,6 @@
 #include "cli/Inspect.h"
 
+#include "base/Strings.h"
 #include "cli/CliError.h"
 #include "cli/Files.h"
 #include "gif/Gif.h"
@@ -12,18 +13,6 @@ namespace {
 
 const char* YesNo(bool b) {
   return b ? "yes" : "no";
-}
-
-void AppendHexByte(std::string& out, unsigned b) {
-  static constexpr char Digits[] = "0123456789abcdef";
-  out += Digits[(b >> 4) & 15];
-  out += Digits[b & 15];
-}
-
-std::string ColorText(TColor c) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
-  return buf;
 }
 
 // Sub-block bytes as a C-like string: the text of comments and plain-text blocks
@@ -40,7 +29,7 @@ std::string QuotedBytes(const std::vector<TGifSubBlock>& blocks) {
         out += char(c);
       } else {
         out += "\\x";
-        AppendHexByte(out, c);
+        AppendHex(out, c, 2, false);
       }
     }
   }
@@ -52,7 +41,7 @@ std::string HexBytes(const std::vector<TGifSubBlock>& blocks) {
   for (const TGifSubBlock& b : blocks)
     for (int i = 0; i < b.Length; ++i) {
       if (!out.empty()) out += ' ';
-      AppendHexByte(out, b.Bytes[std::size_t(i)]);
+      AppendHex(out, b.Bytes[std::size_t(i)], 2, false);
     }
   return out;
 }
@@ -91,7 +80,7 @@ std::string DescribeExtension(const TGifExtension& e) {
   }
   default: {
     std::string label;
-    AppendHexByte(label, e.Kind);
+    AppendHex(label, e.Kind, 2, false);
     return "extension 0x" + label;
   }
   }
@@ -107,7 +96,7 @@ void DescribeColorTable(std::string& out, int index, const TGifColorTable& table
     out += head;
     for (int k = i; k < i + PerLine && k < table.Count && k < 256; ++k) {
       out += ' ';
-      out += ColorText(table.Colors[std::size_t(k)]);
+      out += ColorToHex(table.Colors[std::size_t(k)]);
     }
     out += '\n';
   }
@@ -122,7 +111,7 @@ void AppendRows(std::string& out, const TGifImageRecord& image) {
   for (std::size_t y = 0; y < height; ++y) {
     for (std::size_t x = 0; x < width; ++x) {
       if (x) out += ' ';
-      AppendHexByte(out, *p++);
+      AppendHex(out, *p++, 2, false);
     }
     out += '\n';
   }

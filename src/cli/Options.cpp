@@ -1,9 +1,11 @@
 #include "cli/Options.h"
 
+#include "base/Utf8.h"
 #include "cli/CliError.h"
 #include "main/AutoFill.h"
 #include "main/RenderSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -301,40 +303,11 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 void CheckUtf8(std::string_view text, const std::string& where) {
-  int line = 1;
-  std::size_t i = 0;
-  const auto fail = [&] {
-    Usage(where + " is not UTF-8 text (line " + std::to_string(line) + ", byte " +
-          std::to_string(i + 1) + ")");
-  };
-  while (i < text.size()) {
-    const auto b = std::uint8_t(text[i]);
-    if (b < 0x80) {
-      line += b == '\n';
-      ++i;
-      continue;
-    }
-    std::size_t n = 0;
-    std::uint32_t cp = 0, min = 0;
-    if ((b & 0xE0) == 0xC0) {
-      n = 1, cp = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      n = 2, cp = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      n = 3, cp = b & 0x07, min = 0x10000;
-    } else {
-      fail();
-    }
-    if (n >= text.size() - i) fail();
-    for (std::size_t k = 1; k <= n; ++k) {
-      const auto c = std::uint8_t(text[i + k]);
-      if ((c & 0xC0) != 0x80) fail();
-      cp = cp << 6 | (c & 0x3F);
-    }
-    // Overlong forms, surrogates and values past Unicode's end are not text.
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) fail();
-    i += n + 1;
-  }
+  const std::size_t bad = FindInvalidUtf8(text);
+  if (bad == std::string_view::npos) return;
+  const auto line = 1 + std::count(text.begin(), text.begin() + std::ptrdiff_t(bad), '\n');
+  Usage(where + " is not UTF-8 text (line " + std::to_string(line) + ", byte " +
+        std::to_string(bad + 1) + ")");
 }
 
 std::vector<std::string> FillLines(std::string_view name) {

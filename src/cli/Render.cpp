@@ -1,6 +1,7 @@
 // `fonts` and `render`: the main window's settings and the colour table
 // dialog's saves, driven from the command line.
 #include "main/Render.h"
+#include "base/Strings.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Files.h"
@@ -24,19 +25,6 @@ namespace fs = std::filesystem;
 
 std::string Quote(const std::string& s) {
   return "\"" + s + "\"";
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string ColorText(TColor c) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
-  return buf;
 }
 
 // The face the window would show first for a fresh start on this machine.
@@ -195,7 +183,7 @@ void RunRender(TRenderOptions o) {
   }
   for (const auto& [from, to] : o.Recolor)
     if (!table.RecolorListed(from, to))
-      throw ECliError("--recolor: the rendering does not use the colour " + ColorText(from));
+      throw ECliError("--recolor: the rendering does not use the colour " + ColorToHex(from));
   if (o.Choices.Transparent) table.CBTransparentClick(true);
 
   bool complete = true;

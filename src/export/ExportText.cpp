@@ -1,43 +1,12 @@
 #include "export/ExportText.h"
 
+#include "base/Strings.h"
+#include "base/Utf8.h"
+
 #include <cstdio>
 #include <set>
 
 namespace {
-
-// Length of the valid UTF-8 sequence at the start of Text, 0 if none.
-int SequenceLength(std::string_view Text, char32_t& Code) {
-  const auto b = [&](std::size_t i) { return std::uint8_t(Text[i]); };
-  const std::uint8_t lead = b(0);
-  if (lead < 0x80) {
-    Code = lead;
-    return 1;
-  }
-  int length = 0;
-  char32_t min = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, Code = lead & 0x1F, min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, Code = lead & 0x0F, min = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, Code = lead & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (Text.size() < std::size_t(length)) return 0;
-  for (int i = 1; i < length; ++i) {
-    if ((b(i) & 0xC0) != 0x80) return 0;
-    Code = (Code << 6) | (b(i) & 0x3F);
-  }
-  if (Code < min || Code > 0x10FFFF || (Code >= 0xD800 && Code <= 0xDFFF)) return 0;
-  return length;
-}
-
-void AppendHex(std::string& Out, unsigned Value, int Digits) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%0*X", Digits, Value);
-  Out += buffer;
-}
 
 std::size_t Find(std::string_view Text, std::string_view What) {
   return Text.find(What);
@@ -85,14 +54,10 @@ std::vector<TTextChar> SplitChars(std::string_view Line) {
   std::vector<TTextChar> chars;
   chars.reserve(Line.size());
   while (!Line.empty()) {
-    char32_t code = 0;
-    int length = SequenceLength(Line, code);
-    if (length == 0) {
-      length = 1;
-      code = 0xFFFD;
-    }
-    chars.push_back({Line.substr(0, std::size_t(length)), code});
-    Line.remove_prefix(std::size_t(length));
+    const TUtf8Char c = DecodeUtf8(Line);
+    const std::size_t length = c.Length > 0 ? c.Length : 1;
+    chars.push_back({Line.substr(0, length), c.Code});
+    Line.remove_prefix(length);
   }
   return chars;
 }

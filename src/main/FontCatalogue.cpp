@@ -1,5 +1,7 @@
 #include "main/FontCatalogue.h"
 
+#include "base/Strings.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -12,16 +14,6 @@ struct TStandardStyle {
 };
 constexpr TStandardStyle StandardStyles[TStyleList::MaxStyles] = {
     {"Normal", {0, 0}}, {"Italic", {0, 1}}, {"Bold", {1, 0}}, {"Bold Italic", {1, 1}}};
-
-int CompareText(const std::string& a, const std::string& b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-    const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 bool LessText(const std::string& a, const std::string& b) {
   const int c = CompareText(a, b);

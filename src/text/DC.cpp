@@ -1,5 +1,6 @@
 #include "text/DC.h"
 
+#include "base/Utf8.h"
 #include "text/FontDatabase.h"
 #include "text/Glyphs.h"
 
@@ -41,28 +42,14 @@ TLines SplitLines(std::string_view text) {
       lines.Starts.push_back(lines.Chars.size());
       continue;
     }
-    char32_t cp = 0xFFFD;
-    std::size_t length = 1;
     if (c < 0x80) {
-      cp = c;
-    } else {
-      const std::size_t need = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-      if (need > 0 && c < 0xF5 && i + need <= n) {
-        char32_t value = c & (0xFF >> (need + 1));
-        bool ok = true;
-        for (std::size_t k = 1; k < need && ok; ++k) {
-          ok = (p[i + k] & 0xC0) == 0x80;
-          value = value << 6 | (p[i + k] & 0x3F);
-        }
-        const char32_t least = need == 2 ? 0x80 : need == 3 ? 0x800 : 0x10000;
-        if (ok && value >= least && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) {
-          cp = value;
-          length = need;
-        }
-      }
+      lines.Chars.push_back(c);
+      ++i;
+      continue;
     }
-    lines.Chars.push_back(cp);
-    i += length;
+    const TUtf8Char ch = DecodeUtf8(text.substr(i));
+    lines.Chars.push_back(ch.Code);
+    i += ch.Length > 0 ? ch.Length : 1;
   }
   lines.Starts.push_back(lines.Chars.size());
   return lines;

@@ -1,5 +1,6 @@
 #include "text/FontDatabase.h"
 
+#include "base/Strings.h"
 #include "text/Font.h"
 #include "text/FontAnswers.h"
 
@@ -15,12 +16,6 @@
 namespace text_detail {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::uint8_t CharSetOf(const TSfntInfo& info) {
   if (info.Symbol) return SYMBOL_CHARSET;
@@ -89,13 +84,6 @@ TFcFontSetPtr List(FcConfig* config, FcPattern* pattern) {
 }
 
 } // namespace
-
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 TFtLibrary::TFtLibrary() {
   if (FT_Init_FreeType(&Library) != 0) throw ETextError("FreeType cannot be initialised");
@@ -220,9 +208,9 @@ TFaceMember TFontDatabase::Describe(FcPattern* pattern) {
     std::string stem = FcString(pattern, FC_STYLE);
     std::string style = member.Italic ? "Italic" : "Regular";
     if (member.Italic && stem.size() > 7 && stem.ends_with(" Italic")) stem.resize(stem.size() - 7);
-    if (SameName(stem, "Regular") || SameName(stem, "Italic")) {
+    if (SameText(stem, "Regular") || SameText(stem, "Italic")) {
       stem.clear();
-    } else if (SameName(stem, "Bold")) {
+    } else if (SameText(stem, "Bold")) {
       stem.clear();
       style = member.Italic ? "Bold Italic" : "Bold";
     }
@@ -248,10 +236,10 @@ std::vector<TFaceMember> TFontDatabase::Faces() {
     for (int i = 0; set != nullptr && i < set->nfont; ++i) {
       FcPattern* pattern = set->fonts[i];
       TFaceMember member = Describe(pattern);
-      if (seen.insert(Lower(member.Face)).second) faces.push_back(std::move(member));
+      if (seen.insert(AsciiLower(member.Face)).second) faces.push_back(std::move(member));
     }
     std::sort(faces.begin(), faces.end(), [](const TFaceMember& a, const TFaceMember& b) {
-      return Lower(a.Face) < Lower(b.Face);
+      return AsciiLower(a.Face) < AsciiLower(b.Face);
     });
     return faces;
   });
@@ -260,7 +248,7 @@ std::vector<TFaceMember> TFontDatabase::Faces() {
 
 std::vector<TFaceMember> TFontDatabase::Members(const std::string& face) {
   std::lock_guard lock(FMutex);
-  const std::string key = Lower(face);
+  const std::string key = AsciiLower(face);
   if (auto it = FMembers.find(key); it != FMembers.end()) return it->second;
   std::vector<TFaceMember> members;
   if (!face.empty())
@@ -273,7 +261,7 @@ std::vector<TFaceMember> TFontDatabase::Members(const std::string& face) {
       TFcFontSetPtr set = List(Config(), pattern.get());
       for (int i = 0; set != nullptr && i < set->nfont; ++i) {
         TFaceMember member = Describe(set->fonts[i]);
-        if (!SameName(member.Face, face)) continue;
+        if (!SameText(member.Face, face)) continue;
         // The same font installed twice is one member.
         const bool twice = std::any_of(found.begin(), found.end(), [&](const TFaceMember& m) {
           return m.Style == member.Style && m.Weight == member.Weight && m.Italic == member.Italic;

@@ -51,7 +51,6 @@ struct TFaceMember {
 };
 
 // Case-insensitive (ASCII) equality, as Windows compares face names.
-bool SameName(const std::string& a, const std::string& b);
 
 class TFontAnswers;
 

@@ -1,5 +1,7 @@
 #include "text/SfntInfo.h"
 
+#include "base/Utf8.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -27,24 +29,6 @@ std::uint16_t U16(const std::vector<std::uint8_t>& b, std::size_t at) {
 }
 std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
   return at + 4 <= b.size() ? std::uint32_t(U16(b, at)) << 16 | U16(b, at + 2) : 0;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
 }
 
 std::string DecodeUtf16(const std::uint8_t* p, std::size_t n) {
