@@ -1,5 +1,5 @@
+#include "base/AtomicFile.h"
 #include "export/Export.h"
-#include "export/ExportFile.h"
 #include "export/ExportText.h"
 
 #include <sys/stat.h>

@@ -1,6 +1,8 @@
 // The GIF stream writer: the whole stream is built in memory, then copied out.
 #include "gif/Gif.h"
 
+#include "base/AtomicFile.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -80,34 +82,7 @@ std::vector<std::uint8_t> TGif::SaveToBytes() {
 // Written beside the target and renamed over it only once complete, so a
 // failure never leaves an empty or truncated file where a good one was.
 void TGif::SaveToFile(const std::string& FileName) {
-  namespace fs = std::filesystem;
-  const std::vector<std::uint8_t> data = SaveToBytes();
-  static std::atomic<unsigned> counter{0};
-  const fs::path target(FileName);
-  const fs::path temp =
-      target.string() + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-  try {
-    {
-      std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-      if (!file)
-        throw std::system_error(errno, std::generic_category(), "cannot create " + temp.string());
-      file.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-      file.flush();
-      if (!file)
-        throw std::system_error(errno, std::generic_category(), "cannot write " + temp.string());
-      file.close();
-      if (file.fail())
-        throw std::system_error(errno, std::generic_category(), "cannot write " + temp.string());
-    }
-    std::error_code ec;
-    const fs::file_status old = fs::status(target, ec);
-    if (!ec && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
-    fs::rename(temp, target);
-  } catch (...) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    throw;
-  }
+  WriteFileAtomically(FileName, SaveToBytes());
 }
 
 void TGif::WriteSignature() {

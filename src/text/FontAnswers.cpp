@@ -1,5 +1,7 @@
 #include "text/FontAnswers.h"
 
+#include "base/AtomicFile.h"
+
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <fstream>
 #include <optional>
 #include <set>
+#include <system_error>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -292,17 +295,13 @@ void TFontAnswers::Save(FcConfig* Config, long long LoadedAt) {
 
   // Whole or not at all: readers never see a half-written file.
   MakeFolders(FFile);
-  const std::string temporary = FFile + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return;
-    }
+  try {
+    TAtomicFile file(FFile);
+    file.Write(text);
+    file.Commit();
+  } catch (const std::system_error&) {
+    // Not kept this time: the answers are asked for again next run.
   }
-  if (std::rename(temporary.c_str(), FFile.c_str()) != 0) std::remove(temporary.c_str());
 }
 
 } // namespace text_detail

@@ -1,0 +1,51 @@
+// Files written whole or not at all. The bytes go to a fresh temporary in the
+// target's folder, which is renamed over the target only once everything is
+// written: until then the old file is untouched, and a failure removes the
+// temporary. What the replacement keeps of the target:
+// - a symbolic link stays a link, and the file it points at gets the bytes;
+// - a replaced file keeps its mode bits; a new one gets 0666 less the umask;
+// - a target that is no regular file (a pipe, a terminal, /dev/stdout) cannot
+//   be replaced and is written in place;
+// - a read-only file is refused, as writing it in place would be.
+// Errors are std::system_error whose message names the file.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+class TAtomicFile {
+public:
+  // Makes the temporary at once, so a target that cannot be written fails
+  // before anything else of the save happens.
+  explicit TAtomicFile(std::string FileName);
+  ~TAtomicFile(); // without Commit: the target stays as it was
+  TAtomicFile(const TAtomicFile&) = delete;
+  TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+  void Write(std::string_view Bytes);
+  void Write(std::span<const std::uint8_t> Bytes);
+  // Puts the file in place.
+  void Commit();
+
+private:
+  void Discard() noexcept;
+
+  std::string FFileName; // as the caller named it, for messages
+  std::string FTarget;   // where the bytes end up: a link's file, followed
+  std::string FTempName; // empty when writing in place
+  int FFd = -1;
+  unsigned FMode = 0;
+};
+
+void WriteFileAtomically(const std::string& FileName, std::span<const std::uint8_t> Bytes);
+
+// For a file this save made empty a moment ago (as the name check of the
+// export does): written in place while it is still that empty regular file,
+// which spares a temporary and a rename per image; otherwise as above. When
+// this throws, the caller removes the file it made.
+void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t> Bytes);
+
+// Removes a file, quietly: for the empty file a failed save leaves behind.
+void RemoveFileQuietly(const std::string& FileName) noexcept;
