@@ -1,0 +1,252 @@
+#include "base/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TDir {
+public:
+  TDir() {
+    std::string tmpl = (fs::temp_directory_path() / "glyptika-file-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    FPath = tmpl;
+  }
+  ~TDir() {
+    std::error_code ec;
+    fs::remove_all(FPath, ec);
+  }
+  std::string operator/(const std::string& Name) const { return (FPath / Name).string(); }
+  // Everything in the folder, links and hidden files included.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(FPath))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+private:
+  fs::path FPath;
+};
+
+std::string Read(const std::string& Name) {
+  std::ifstream in(Name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Put(const std::string& Name, const std::string& Bytes) {
+  std::ofstream(Name, std::ios::binary | std::ios::trunc) << Bytes;
+}
+
+void Save(const std::string& Name, const std::string& Bytes) {
+  TAtomicFile file(Name);
+  file.Write(Bytes);
+  file.Commit();
+}
+
+unsigned ModeOf(const std::string& Name) {
+  struct stat st {};
+  EXPECT_EQ(::stat(Name.c_str(), &st), 0) << Name;
+  return st.st_mode & 07777;
+}
+
+// The umask for the length of a test.
+class TUmask {
+public:
+  explicit TUmask(mode_t Mask) : FOld(::umask(Mask)) {}
+  ~TUmask() { ::umask(FOld); }
+
+private:
+  mode_t FOld;
+};
+
+TEST(AtomicFile, ANewFileGetsTheUmasksModeAndAReplacedOneKeepsItsOwn) {
+  TDir dir;
+  {
+    TUmask mask(027);
+    Save(dir / "new", "one");
+    EXPECT_EQ(ModeOf(dir / "new"), 0640u);
+  }
+  for (unsigned mode : {0600u, 0644u, 0755u, 0664u}) {
+    ::chmod((dir / "new").c_str(), mode);
+    Save(dir / "new", "two");
+    EXPECT_EQ(ModeOf(dir / "new"), mode);
+    EXPECT_EQ(Read(dir / "new"), "two");
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"new"}) << "no temporary left";
+}
+
+TEST(AtomicFile, ATargetStaysAsItWasUntilCommitAndIsNeverLeftHalfWritten) {
+  TDir dir;
+  Put(dir / "old", "precious");
+  {
+    TAtomicFile file(dir / "old");
+    file.Write(std::string(100000, 'x'));
+    EXPECT_EQ(Read(dir / "old"), "precious") << "nothing shows before the commit";
+  } // dropped without Commit
+  EXPECT_EQ(Read(dir / "old"), "precious");
+  {
+    TAtomicFile file(dir / "fresh");
+    file.Write("partial");
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"old"}) << "no empty file, no temporary";
+}
+
+TEST(AtomicFile, AFileNameOfTwoHundredAndFiftyBytesIsSavedTwice) {
+  TDir dir;
+  const std::string name = dir / (std::string(246, 'a') + ".gif");
+  Save(name, "first");
+  Save(name, "second");
+  EXPECT_EQ(Read(name), "second");
+  EXPECT_EQ(dir.Names().size(), 1u);
+}
+
+TEST(AtomicFile, ALinkStaysALinkAndTheFileItPointsAtGetsTheBytes) {
+  TDir dir;
+  fs::create_directory(dir / "real");
+  Put(dir / "real/target", "old");
+  ::chmod((dir / "real/target").c_str(), 0604);
+  struct Case {
+    const char* Name;
+    std::string Link, PointsAt, Target;
+  };
+  const std::vector<Case> cases = {
+      {"relative", dir / "rel", "real/target", dir / "real/target"},
+      {"absolute", dir / "abs", dir / "real/target", dir / "real/target"},
+      {"a link to a link", dir / "chain", "rel", dir / "real/target"},
+      {"dangling: the file is made where it points", dir / "dangling", "real/made",
+       dir / "real/made"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_EQ(::symlink(c.PointsAt.c_str(), c.Link.c_str()), 0);
+    Save(c.Link, c.Name);
+    EXPECT_TRUE(fs::is_symlink(c.Link));
+    EXPECT_EQ(fs::read_symlink(c.Link).string(), c.PointsAt);
+    EXPECT_EQ(Read(c.Target), c.Name);
+  }
+  EXPECT_EQ(ModeOf(dir / "real/target"), 0604u) << "the file's mode, not the link's";
+  std::vector<std::string> real;
+  for (const auto& e : fs::directory_iterator(dir / "real"))
+    real.push_back(e.path().filename().string());
+  std::sort(real.begin(), real.end());
+  EXPECT_EQ(real, (std::vector<std::string>{"made", "target"})) << "no temporary left";
+}
+
+TEST(AtomicFile, APipeIsWrittenInPlace) {
+  TDir dir;
+  const std::string fifo = dir / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = Read(fifo); });
+  const std::string bytes(200000, 'p'); // more than a pipe buffers
+  Save(fifo, bytes);
+  reader.join();
+  EXPECT_EQ(received, bytes);
+  struct stat st {};
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "still the pipe, not a file put in its place";
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"pipe"});
+}
+
+TEST(AtomicFile, ADeviceIsWrittenInPlaceAndItsErrorsReported) {
+  Save("/dev/null", "gone");
+  try {
+    Save("/dev/full", "no room");
+    ADD_FAILURE() << "a full device reported success";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code().value(), ENOSPC);
+    EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos) << e.what();
+  }
+}
+
+TEST(AtomicFile, WhatCannotBeWrittenIsRefusedWithTheOldFileIntact) {
+  TDir dir;
+  Put(dir / "readonly", "keep me");
+  ::chmod((dir / "readonly").c_str(), 0444);
+  fs::create_directory(dir / "folder");
+  struct Case {
+    const char* Name;
+    std::string Target;
+    int Error;
+  };
+  const std::vector<Case> cases = {
+      {"a read-only file", dir / "readonly", EACCES},
+      {"a folder", dir / "folder", EISDIR},
+      {"a folder that does not exist", dir / "missing/x", ENOENT},
+      {"a name longer than a file system takes", dir / std::string(300, 'n'), ENAMETOOLONG},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    try {
+      Save(c.Target, "new");
+      ADD_FAILURE() << "saved";
+    } catch (const std::system_error& e) {
+      EXPECT_EQ(e.code().value(), c.Error) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.Target), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(Read(dir / "readonly"), "keep me");
+  EXPECT_EQ(ModeOf(dir / "readonly"), 0444u);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"folder", "readonly"}));
+}
+
+TEST(AtomicFile, ALinkPlantedAtTheTemporarysNameIsNotFollowed) {
+  TDir dir;
+  Put(dir / "victim", "untouched");
+  // The names the writer tries first in this folder, each a link to the victim.
+  std::vector<std::string> planted;
+  for (int k = 0; k < 5; ++k) {
+    planted.push_back(".glyptika-" + std::to_string(::getpid()) + "-" + std::to_string(k) + ".tmp");
+    ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / planted.back()).c_str()), 0);
+  }
+  Save(dir / "out", "mine");
+  EXPECT_EQ(Read(dir / "out"), "mine");
+  EXPECT_EQ(Read(dir / "victim"), "untouched");
+  EXPECT_FALSE(fs::is_symlink(dir / "out"));
+  for (const std::string& p : planted)
+    EXPECT_TRUE(fs::is_symlink(dir / p)) << "someone else's link is left alone";
+}
+
+TEST(AtomicFile, AFreshEmptyFileIsFilledInPlaceAndAnythingElseTheCarefulWay) {
+  TDir dir;
+  const std::vector<std::uint8_t> bytes = {'G', 'I', 'F'};
+  Put(dir / "fresh", "");
+  ::chmod((dir / "fresh").c_str(), 0640);
+  struct stat before {};
+  ::stat((dir / "fresh").c_str(), &before);
+  WriteIntoNewFile(dir / "fresh", bytes);
+  struct stat after {};
+  ::stat((dir / "fresh").c_str(), &after);
+  EXPECT_EQ(Read(dir / "fresh"), "GIF");
+  EXPECT_EQ(after.st_ino, before.st_ino) << "written in place";
+  EXPECT_EQ(ModeOf(dir / "fresh"), 0640u);
+
+  // Someone filled it meanwhile: replaced whole, not written over its start.
+  Put(dir / "filled", "longer content");
+  WriteIntoNewFile(dir / "filled", bytes);
+  EXPECT_EQ(Read(dir / "filled"), "GIF");
+  // A link put in its place: the link stays, its file gets the bytes whole.
+  Put(dir / "other", "longer content");
+  ::symlink("other", (dir / "linked").c_str());
+  WriteIntoNewFile(dir / "linked", bytes);
+  EXPECT_TRUE(fs::is_symlink(dir / "linked"));
+  EXPECT_EQ(Read(dir / "other"), "GIF");
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"filled", "fresh", "linked", "other"}));
+}
+
+} // namespace
