@@ -21,6 +21,7 @@ void TCTable::Prepare(TExportSource Source) {
   FSource = std::move(Source);
 
   FGif = TGif::CreateFromBitmap(*FSource.Preview);
+  FGif->OnProcessMessages = OnProcessMessages;
   TGifColorTable& table = FGif->GetColorTable(0);
   // Never list past the table, whatever the bitmap holds.
   const int count = std::min(FGif->CountColors(0), table.Count);

@@ -153,6 +153,9 @@ public:
   TExportChoices Choices;
   // Asked by every save; none lets a save run to its end.
   TSaveProgress Progress;
+  // Run after each pixel row while Prepare counts the colours, so a window can
+  // keep painting.
+  std::function<void()> OnProcessMessages;
 
   // Makes FGif from Source.Preview, lists its colours and counts what each
   // save will produce. A rendering with no pixels throws EExportError.
