@@ -1,5 +1,7 @@
 // The widget tests need a QApplication; without a display they run on Qt's
 // offscreen platform (make test sets it; this default serves a direct run).
+#include "gui/Application.h"
+
 #include <QApplication>
 #include <QString>
 
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
   qtHandler = qInstallMessageHandler(QuietOffscreen);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
+  // The program's own application object: its guard against exceptions is under test too.
+  TApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
