@@ -35,7 +35,7 @@ build-release: deps
 	@cmake --build $(REL_DIR) -j $(JOBS)
 
 run: build-release
-	@scripts/run-sample $(REL_DIR)
+	@scripts/run $(REL_DIR)
 
 bench: build-release
 	@scripts/run-bench $(REL_DIR)
