@@ -57,18 +57,6 @@ int AutoFillWidth(const QPushButton* Button) {
          margin + 4;
 }
 
-// The busy cursor for as long as the guard lives, also when the work throws.
-class TBusy {
-public:
-  explicit TBusy(IExportPlatform& Platform) : FPlatform(Platform) { FPlatform.SetBusy(true); }
-  ~TBusy() { FPlatform.SetBusy(false); }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
-
-private:
-  IExportPlatform& FPlatform;
-};
-
 QComboBox* MakeList(QWidget* Parent, const QStringList& Items) {
   auto* list = new QComboBox(Parent);
   list->addItems(Items);
