@@ -68,23 +68,29 @@ void WriteAll(int Fd, std::span<const std::uint8_t> Bytes, const std::string& Fi
 
 } // namespace
 
-TAtomicFile::TAtomicFile(std::string FileName) : FFileName(std::move(FileName)) {
+TAtomicFile::TAtomicFile(std::string FileName, TReplaceRule Rule) : FFileName(std::move(FileName)) {
+  const bool whole = Rule == TReplaceRule::WholeName;
   struct stat st {};
-  const bool exists = ::stat(FFileName.c_str(), &st) == 0;
+  const bool exists =
+      (whole ? ::lstat(FFileName.c_str(), &st) : ::stat(FFileName.c_str(), &st)) == 0;
   if (!exists && errno != ENOENT) Fail("Cannot write file", FFileName);
   if (exists && S_ISDIR(st.st_mode)) Fail(EISDIR, "Cannot write file", FFileName);
-  if (exists && !S_ISREG(st.st_mode)) {
+  if (whole) {
+    FTarget = FFileName;
+    FMode = exists && S_ISREG(st.st_mode) ? unsigned(st.st_mode & 0777) | 0600u : NewFileMode();
+  } else if (exists && !S_ISREG(st.st_mode)) {
     // A pipe or a device cannot be replaced: its reader is on this very node.
     FTarget = FFileName;
     FFd = ::open(FFileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (FFd < 0) Fail("Cannot write file", FFileName);
     return;
+  } else {
+    // A file no one may write is refused even where this process could replace it.
+    if (exists && ((st.st_mode & 0222) == 0 || ::access(FFileName.c_str(), W_OK) != 0))
+      Fail(EACCES, "Cannot write read-only file", FFileName);
+    FTarget = FollowLinks(FFileName, FFileName);
+    FMode = exists ? unsigned(st.st_mode & 07777) : NewFileMode();
   }
-  // A file no one may write is refused even where this process could replace it.
-  if (exists && ((st.st_mode & 0222) == 0 || ::access(FFileName.c_str(), W_OK) != 0))
-    Fail(EACCES, "Cannot write read-only file", FFileName);
-  FTarget = FollowLinks(FFileName, FFileName);
-  FMode = exists ? unsigned(st.st_mode & 07777) : NewFileMode();
 
   // The temporary's name is short whatever the target's, so any name that
   // can be saved at all can be saved; made new, it never follows a link.
@@ -102,7 +108,7 @@ TAtomicFile::TAtomicFile(std::string FileName) : FFileName(std::move(FileName)) 
     FTempName.clear();
     Fail(EEXIST, "Cannot create file", FFileName);
   }
-  if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+  if (!whole && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
     // Keeps the owner where this process may; elsewhere the file becomes its own.
     [[maybe_unused]] const int kept = ::fchown(FFd, st.st_uid, st.st_gid);
   }
@@ -177,4 +183,14 @@ void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t>
 
 void RemoveFileQuietly(const std::string& FileName) noexcept {
   ::unlink(FileName.c_str());
+}
+
+bool NamesFolder(const std::string& FileName) {
+  if (FileName.empty() || FileName.back() == '/') return true;
+  const std::size_t slash = FileName.rfind('/');
+  const std::string_view last =
+      std::string_view(FileName).substr(slash == std::string::npos ? 0 : slash + 1);
+  if (last == "." || last == "..") return true;
+  struct stat st {};
+  return ::stat(FileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }

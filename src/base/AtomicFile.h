@@ -15,11 +15,17 @@
 #include <string>
 #include <string_view>
 
+enum class TReplaceRule {
+  AsAbove,  // links written through, pipes and devices in place, read-only refused
+  WholeName // whatever is at the name but a folder (a link, a pipe, a read-only
+            // file) gives way to a new regular file: for a program's own files
+};
+
 class TAtomicFile {
 public:
   // Makes the temporary at once, so a target that cannot be written fails
   // before anything else of the save happens.
-  explicit TAtomicFile(std::string FileName);
+  explicit TAtomicFile(std::string FileName, TReplaceRule Rule = TReplaceRule::AsAbove);
   ~TAtomicFile(); // without Commit: the target stays as it was
   TAtomicFile(const TAtomicFile&) = delete;
   TAtomicFile& operator=(const TAtomicFile&) = delete;
@@ -46,6 +52,11 @@ void WriteFileAtomically(const std::string& FileName, std::span<const std::uint8
 // which spares a temporary and a rename per image; otherwise as above. When
 // this throws, the caller removes the file it made.
 void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t> Bytes);
+
+// True when FileName can only mean a folder: it ends in "/", its last part is
+// "." or "..", or a folder (or a link to one) is there. Such a name gets no
+// file: "DIR" + ".gif" or "DIR/" + ".gif" is not what the user asked for.
+bool NamesFolder(const std::string& FileName);
 
 // Removes a file, quietly: for the empty file a failed save leaves behind.
 void RemoveFileQuietly(const std::string& FileName) noexcept;

@@ -45,3 +45,24 @@ std::string ColorToHex(TColor Color) {
     AppendHex(out, channel, 2);
   return out;
 }
+
+std::string EscapeControls(std::string_view Text) {
+  std::string out;
+  out.reserve(Text.size());
+  for (const char c : Text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out += c;
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += "\\x";
+      AppendHex(out, byte, 2);
+    }
+  }
+  return out;
+}

@@ -17,3 +17,8 @@ int CompareText(std::string_view A, std::string_view B);
 void AppendHex(std::string& Out, unsigned Value, int Digits, bool Upper = true);
 // "#RRGGBB".
 std::string ColorToHex(TColor Color);
+
+// Text for a message of one line: tab, line feed and carriage return become
+// \t, \n and \r, every other control byte (NUL and DEL included) \xHH.
+// Other bytes, UTF-8 sequences among them, stay as they are.
+std::string EscapeControls(std::string_view Text);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace cli {
 
@@ -21,7 +22,7 @@ struct FileCloser {
 
 } // namespace
 
-std::string ReadWholeFile(const std::string& path, const std::string& what) {
+std::string ReadWholeFile(const std::string& path, const std::string& what, std::size_t maxBytes) {
   const bool standardInput = path == "-";
   std::unique_ptr<std::FILE, FileCloser> owned;
   std::FILE* f = stdin;
@@ -34,6 +35,9 @@ std::string ReadWholeFile(const std::string& path, const std::string& what) {
   char buffer[1 << 16];
   for (;;) {
     const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
+    if (n > maxBytes - data.size())
+      throw ECliError(what + " \"" + (standardInput ? "-" : path) + "\" holds more than " +
+                      std::to_string(maxBytes >> 10) + " KiB, the most it may hold");
     data.append(buffer, n);
     if (n < sizeof buffer) break;
   }

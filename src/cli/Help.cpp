@@ -40,7 +40,8 @@ dialog does. Options not given keep the main window's initial values.
 
 Text (one of):
   --text LINE            a line of text; repeat for more lines
-  --text-file FILE       UTF-8 text, one line per line; - reads standard input
+  --text-file FILE       UTF-8 text, one line per line, at most 1 MiB;
+                         - reads standard input
   --fill SET             digits, calendar (1 to 31), caps (A to Z) or all
                          (the characters of Windows-1252 codes 32 to 255)
 
@@ -81,7 +82,14 @@ Output (one or more):
     --sizes              write each image's width and height into the page
     --alt                write each character as its image's alt text
 
-An existing file is replaced only when its new content is complete.
+An output that names a folder (DIR, DIR/, .) is refused. An existing file is
+replaced only when its new content is complete, and no file appears under its
+final name before its content is whole. A page whose img_char/ cannot be made
+or used is not written.
+
+Limits: a rendering has at most 2^25 pixels (8192 x 4096, say); with --out it
+is at most 65535 pixels wide and high, as a GIF is. Both are checked after
+measuring, before any image is made.
 
 Examples:
   glyptika-cli render --text "Hello World" --out hello.gif

@@ -1,4 +1,5 @@
 // glyptika-cli: fonts, render and inspect from the command line.
+#include "base/Strings.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Help.h"
@@ -22,8 +23,11 @@ void WriteStdout(const std::string& text) {
     throw ECliError(std::string("cannot write to standard output: ") + std::strerror(errno));
 }
 
+// Names and faces come from the user's text and arguments: whatever they
+// hold, a message stays one line and reaches the terminal whole.
 void Warn(const std::string& text) {
-  std::fprintf(stderr, "glyptika-cli: %s\n", text.c_str());
+  const std::string line = "glyptika-cli: " + EscapeControls(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 void RunInspect(const TCommandLine& cl) {

@@ -1,6 +1,7 @@
 // `fonts` and `render`: the main window's settings and the colour table
 // dialog's saves, driven from the command line.
 #include "main/Render.h"
+#include "base/AtomicFile.h"
 #include "base/Strings.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
@@ -47,7 +48,7 @@ TStyleList StylesOf(const std::string& face) {
 }
 
 std::vector<std::string> ReadTextFile(const std::string& path) {
-  std::string text = ReadWholeFile(path, "text file");
+  std::string text = ReadWholeFile(path, "text file", MaxTextFileBytes);
   const std::string where = path == "-" ? "standard input" : "text file " + Quote(path);
   CheckUtf8(text, where);
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
@@ -92,6 +93,16 @@ bool ReportBoxes(const TUnattendedPlatform& platform) {
   return platform.Errors.empty() && platform.Warnings.empty();
 }
 
+// The export's own refusals (a name that is a folder, an image folder that
+// cannot be used) read as any other.
+template <typename Save> auto Refusing(Save save) {
+  try {
+    return save();
+  } catch (const EExportError& e) {
+    throw ECliError(e.what());
+  }
+}
+
 void SaveSolid(TCTable& table, const std::string& out) {
   if (out == "-") {
     const std::vector<std::uint8_t> bytes = table.Gif().SaveToBytes();
@@ -102,7 +113,7 @@ void SaveSolid(TCTable& table, const std::string& out) {
   platform.SaveFileName = out;
   table.Choices.Save = TSaveKind::Solid;
   try {
-    table.SaveSolid(platform);
+    Refusing([&] { return table.SaveSolid(platform); });
   } catch (const std::system_error& e) {
     CannotWrite(out, e);
   }
@@ -118,7 +129,7 @@ bool SaveLines(TCTable& table, const std::string& dir) {
   platform.Folder = dir;
   table.Choices.Save = TSaveKind::Lines;
   try {
-    table.SaveLines(platform);
+    Refusing([&] { return table.SaveLines(platform); });
   } catch (const std::system_error& e) {
     throw ECliError("cannot write into " + Quote(dir) + ": " + e.code().message());
   }
@@ -131,7 +142,7 @@ bool SaveHtml(TCTable& table, const std::string& page) {
   platform.OpenResult = false;
   table.Choices.Save = TSaveKind::Html;
   try {
-    table.SaveHtml(platform);
+    Refusing([&] { return table.SaveHtml(platform); });
   } catch (const std::system_error& e) {
     CannotWrite(page, e);
   }
@@ -160,10 +171,21 @@ void RunRender(TRenderOptions o) {
                     " holds neither %t nor %n: every line would "
                     "get the same name");
 
+  // Before any rendering: an output that names a folder would get "DIR.gif"
+  // or a hidden "DIR/.gif".
+  if (!o.Out.empty() && o.Out != "-" && NamesFolder(o.Out))
+    throw ECliError("--out " + Quote(o.Out) + " names a folder; give a file name");
+  if (!o.Html.empty() && NamesFolder(o.Html))
+    throw ECliError("--html " + Quote(o.Html) + " names a folder; give a file name");
+
   const TRenderSettings settings = MakeSettings(o);
   std::optional<TRenderResult> rendering;
   try {
-    rendering = TTextRasteriser().RenderText(settings, o.Dpi);
+    TRenderLimits limits;
+    if (!o.Out.empty()) limits.MaxSide = MaxGifSide;
+    rendering = TTextRasteriser().RenderText(settings, o.Dpi, limits);
+  } catch (const ERenderTooLarge& e) {
+    throw ECliError(e.what());
   } catch (const std::length_error& e) {
     throw ECliError(std::string("the rendering is too large: ") + e.what());
   } catch (const ETextError& e) {
@@ -181,9 +203,9 @@ void RunRender(TRenderOptions o) {
   } catch (const EExportError& e) {
     throw ECliError(e.what());
   }
-  for (const auto& [from, to] : o.Recolor)
-    if (!table.RecolorListed(from, to))
-      throw ECliError("--recolor: the rendering does not use the colour " + ColorToHex(from));
+  if (const std::size_t done = table.RecolorListed(o.Recolor); done < o.Recolor.size())
+    throw ECliError("--recolor: the rendering does not use the colour " +
+                    ColorToHex(o.Recolor[done].first));
   if (o.Choices.Transparent) table.CBTransparentClick(true);
 
   bool complete = true;

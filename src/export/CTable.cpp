@@ -1,10 +1,12 @@
-#include "base/AtomicFile.h"
 #include "export/Export.h"
 #include "export/ExportText.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
+#include <system_error>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,25 +69,51 @@ std::optional<TColor> TCTable::CellColor(int Col, int Row) const {
 
 bool TCTable::ChangeColor(int Index, TColor K) {
   if (!FGif || Index < 0 || Index >= FColorCount) return false;
+  SetEntry(Index, K);
+  std::array<bool, 256> changed{};
+  changed[std::size_t(Index)] = true;
+  Repaint(changed);
+  return true;
+}
+
+void TCTable::SetEntry(int Index, TColor K) {
   K &= 0xFFFFFF;
   FGif->GetColorTable(0).Colors[std::size_t(Index)] = K;
   FCells[std::size_t(Index)] = std::to_string(K);
+}
+
+void TCTable::Repaint(const std::array<bool, 256>& Changed) {
   FGif->GetBitmap(0); // SetPixelIndex repaints the bitmap, so it must exist
   const TGifImageRecord& image = FGif->GetImage(0);
   for (int y = 0; y < image.Height; ++y) {
     const std::uint8_t* row = image.PixelIndices.data() + std::size_t(y) * std::size_t(image.Width);
     for (int x = 0; x < image.Width; ++x)
-      if (row[x] == Index) FGif->SetPixelIndex(0, x, y, Index);
+      if (Changed[row[x]]) FGif->SetPixelIndex(0, x, y, row[x]);
   }
-  return true;
 }
 
 bool TCTable::RecolorListed(TColor From, TColor To) {
-  if (!FGif) return false;
+  return RecolorListed({{From, To}}) == 1;
+}
+
+std::size_t TCTable::RecolorListed(const std::vector<std::pair<TColor, TColor>>& Pairs) {
+  if (!FGif) return 0;
+  // Each pair sees the table as the pairs before it left it, as one edit
+  // after the other would; the image is repainted once for all of them.
   const TGifColorTable& table = FGif->GetColorTable(0);
-  for (int i = 0; i < FColorCount; ++i)
-    if (table.Colors[std::size_t(i)] == (From & 0xFFFFFF)) return ChangeColor(i, To);
-  return false;
+  std::array<bool, 256> changed{};
+  std::size_t done = 0;
+  for (const auto& [from, to] : Pairs) {
+    int index = 0;
+    while (index < FColorCount && table.Colors[std::size_t(index)] != (from & 0xFFFFFF))
+      ++index;
+    if (index == FColorCount) break;
+    SetEntry(index, to);
+    changed[std::size_t(index)] = true;
+    ++done;
+  }
+  Repaint(changed);
+  return done;
 }
 
 void TCTable::BChColorClick(int Col, int Row, IExportPlatform& Platform) {
@@ -139,43 +167,50 @@ std::unique_ptr<TGif> TCTable::CutImage(const TRect& Rect) {
   return g;
 }
 
-bool TCTable::IsFileNameCorrect(const std::string& FileName, bool* Created) {
-  if (Created) *Created = false;
+bool TCTable::IsFileNameCorrect(const std::string& FileName) {
+  if (FileName.empty() || FileName.find('\0') != std::string::npos) return false;
+  // Whoever made an existing file, its name is a good one.
   struct stat st {};
   if (::stat(FileName.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
-  const int fd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  ::close(fd);
-  if (Created) *Created = true;
-  return true;
+  if (errno != ENOENT) return false;
+  // Nothing is made here: a file made only to test its name would outlive an
+  // interrupted save as an empty file under the final name. The name is made
+  // with its whole content, by the writer's rename.
+  const std::size_t slash = FileName.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : FileName.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
+  if (base.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+      ::access(folder.c_str(), W_OK | X_OK) != 0)
+    return false;
+  const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  return longest <= 0 || base.size() <= std::size_t(longest);
 }
 
 void TCTable::SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,
                       std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result) {
   const std::string full = Folder + Name;
-  bool created = false;
-  if (!NameStaysInFolder(Name, FromText) || !IsFileNameCorrect(full, &created)) {
+  if (!NameStaysInFolder(Name, FromText) || !IsFileNameCorrect(full)) {
     Platform.ErrorBox("File name [" + full + "] is not correct!");
     Result.Refused.push_back(full);
     return;
   }
   if (Rect.Width() <= 0 || Rect.Height() <= 0) {
     // A character or line that draws nothing (zero advance) has no image.
-    if (created) RemoveFileQuietly(full);
     Platform.ErrorBox("Image [" + full + "] has no pixels and is not saved!");
     Result.Refused.push_back(full);
     return;
   }
   try {
-    // A file this save made holds nothing to protect: write it in place, which
-    // spares the file system a temporary and a rename per image.
-    if (created)
-      WriteIntoNewFile(full, CutImage(Rect)->SaveToBytes());
-    else
-      CutImage(Rect)->SaveToFile(full);
-  } catch (...) {
-    if (created) RemoveFileQuietly(full);
-    throw;
+    CutImage(Rect)->SaveToFile(full);
+  } catch (const std::system_error& e) {
+    // A name the file system takes in no folder shows only when it is made.
+    const int error = e.code().value();
+    if (e.code().category() != std::generic_category() ||
+        (error != ENAMETOOLONG && error != EINVAL && error != EILSEQ))
+      throw;
+    Platform.ErrorBox("File name [" + full + "] is not correct!");
+    Result.Refused.push_back(full);
+    return;
   }
   Result.Written.push_back(full);
 }

@@ -11,20 +11,22 @@
 //
 // Files: CTable.cpp (preparation, grid, colours, shared steps),
 // HtmlExport.cpp, GifExport.cpp, ExportText.cpp (names, masks, escaping,
-// the page's text), ExportFile.cpp (whole-or-nothing files),
-// UnattendedPlatform.cpp.
+// the page's text), UnattendedPlatform.cpp. Files are written
+// whole or not at all (base/AtomicFile.h).
 #pragma once
 
 #include "gif/Gif.h"
 #include "main/RenderSettings.h"
 #include "raster/Bitmap.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // A problem the user must be told about that is not a codec error, such as a
@@ -188,6 +190,10 @@ public:
   bool ChangeColor(int Index, TColor K);
   // The first listed entry of colour From becomes To; false if none is listed.
   bool RecolorListed(TColor From, TColor To);
+  // Pairs (from, to) in order, each as RecolorListed, with one pass over the
+  // image for all of them. Stops at the first pair whose colour is not
+  // listed; returns how many were applied.
+  std::size_t RecolorListed(const std::vector<std::pair<TColor, TColor>>& Pairs);
   // Double-click on a cell: the colour dialog, or a beep on a crossed cell.
   void BChColorClick(int Col, int Row, IExportPlatform& Platform);
   void CBTransparentClick(bool Ticked);
@@ -205,8 +211,8 @@ public:
   // The edited image under Rect (right and bottom exclusive; white outside),
   // with the dialog's transparency.
   std::unique_ptr<TGif> CutImage(const TRect& Rect);
-  // True when the file exists or could be made (then it is made, empty).
-  static bool IsFileNameCorrect(const std::string& FileName, bool* Created = nullptr);
+  // True when the file exists or its folder would take it. Makes nothing.
+  static bool IsFileNameCorrect(const std::string& FileName);
 
   // The edited image: what the preview paints.
   TGif& Gif();
@@ -218,6 +224,11 @@ private:
   // must not leave Folder; FromText is the part of Name the user's text brought.
   void SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,
                std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result);
+
+  // Entry Index of the table and its cell, then the pixels of the changed
+  // entries, in one scan.
+  void SetEntry(int Index, TColor K);
+  void Repaint(const std::array<bool, 256>& Changed);
 
   std::unique_ptr<TGif> FGif;
   TExportSource FSource;

@@ -1,3 +1,4 @@
+#include "base/AtomicFile.h"
 #include "export/Export.h"
 #include "export/ExportText.h"
 
@@ -23,6 +24,8 @@ TSaveResult TCTable::SaveSolid(IExportPlatform& Platform) {
     return result;
   }
   std::string fileName = *chosen;
+  if (NamesFolder(fileName))
+    throw EExportError("The file name [" + fileName + "] names a folder, not a file.");
   if (!HasExtension(fileName)) fileName += ".gif";
   {
     TBusy busy(Platform);

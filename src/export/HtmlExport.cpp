@@ -2,9 +2,13 @@
 #include "export/Export.h"
 #include "export/ExportText.h"
 
-#include <sys/stat.h>
+#include <cerrno>
+#include <system_error>
 #include <unordered_map>
 #include <unordered_set>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,11 +37,24 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   const std::string& pageName = *chosen;
   const std::string imageFolder = FolderOf(pageName) + "img_char/";
 
+  if (NamesFolder(pageName))
+    throw EExportError("The page [" + pageName + "] names a folder, not a file.");
   std::optional<TBusy> busy; // not over the question at the end
   busy.emplace(Platform);
   // Made before the folder: a page that cannot be created ends the save here.
   TAtomicFile page(pageName);
-  ::mkdir(imageFolder.c_str(), 0777); // it may exist already
+  // The images go nowhere else: a page whose images cannot be saved is not
+  // written, and an old page stays.
+  if (::mkdir(imageFolder.c_str(), 0777) != 0 && errno != EEXIST)
+    throw std::system_error(errno, std::generic_category(),
+                            "Cannot make the image folder " + imageFolder);
+  struct stat st {};
+  if (::stat(imageFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    throw EExportError("The image folder [" + imageFolder +
+                       "] cannot be made: " + "something that is no folder is in its place.");
+  if (::access(imageFolder.c_str(), W_OK | X_OK) != 0)
+    throw std::system_error(errno, std::generic_category(),
+                            "Cannot write into the image folder " + imageFolder);
 
   const int total = DistinctNames(FSource.Lines, Choices.NameAsChar) + 1; // and the page
   int done = 0;

@@ -74,7 +74,8 @@ int CheckedSum(int a, int b) {
 } // namespace
 
 std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& settings,
-                                                         int logPixelsY) {
+                                                         int logPixelsY,
+                                                         const TRenderLimits& Limits) {
   Validate(settings, logPixelsY);
   if (settings.Lines.empty()) return std::nullopt;
 
@@ -105,7 +106,18 @@ std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& 
   result.ShadowDistance = d;
   result.TextRect = {0, 0, w, h};
 
-  result.FSurface = MakeSurface(CheckedSum(w, d), CheckedSum(h, d), font);
+  const int width = CheckedSum(w, d), height = CheckedSum(h, d);
+  const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+  if (width > Limits.MaxSide || height > Limits.MaxSide)
+    throw ERenderTooLarge("The rendering is too large for a GIF image: " + size +
+                              ", and a GIF image is at most " + std::to_string(Limits.MaxSide) +
+                              " pixels wide and high",
+                          width, height);
+  if (std::int64_t(width) * height > Limits.MaxPixels)
+    throw ERenderTooLarge("The rendering is too large: " + size + ", more than the " +
+                              std::to_string(Limits.MaxPixels) + " pixels a rendering may have",
+                          width, height);
+  result.FSurface = MakeSurface(width, height, font);
   TFastDIB& surface = *result.FSurface;
   surface.DC->SelectBrush(settings.BackColor);
   surface.FillArea({0, 0, w + d, h + d});

@@ -12,10 +12,37 @@
 #include "raster/Bitmap.h"
 #include "surface/FastDIB.h"
 
+#include <climits>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+// The most pixels a rendering may have. Its surface, its preview and the
+// colour table's image of it each hold a copy (about 10 bytes a pixel in
+// all), so 2^25 pixels (8192 x 4096, say) keep a run within some 340 MB.
+constexpr std::int64_t MaxRenderPixels = std::int64_t(1) << 25;
+// The largest width or height a GIF can hold.
+constexpr int MaxGifSide = 65535;
+
+struct TRenderLimits {
+  std::int64_t MaxPixels = MaxRenderPixels;
+  int MaxSide = INT_MAX; // MaxGifSide when the whole rendering becomes one GIF
+};
+
+// A rendering past its limits, found by measuring before any surface is made.
+class ERenderTooLarge : public std::length_error {
+public:
+  ERenderTooLarge(const std::string& What, int Width, int Height)
+      : std::length_error(What), FWidth(Width), FHeight(Height) {}
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+
+private:
+  int FWidth, FHeight;
+};
 
 struct TRenderResult {
   // (W + d) x (H + d) pixels at 24 bits: W the widest line (or the user
@@ -43,9 +70,11 @@ public:
   // Renders every line of the settings. No lines: nothing to render, nullopt.
   // Lines that are all empty give a surface of zero width (or the user width).
   // Throws std::invalid_argument for a setting out of its range,
-  // std::length_error when the rendering is too large to allocate, and
-  // ETextError when no font can be loaded.
-  std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int logPixelsY);
+  // ERenderTooLarge when the measured rendering passes Limits (nothing is
+  // allocated for it then), std::length_error when it cannot be allocated,
+  // and ETextError when no font can be loaded.
+  std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int logPixelsY,
+                                          const TRenderLimits& Limits = {});
 
   TFontTemplate& FontTemplate() { return FTemplate; }
 

@@ -2,16 +2,19 @@
 
 #include "base/AtomicFile.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <set>
+#include <sstream>
+#include <string_view>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,9 +22,9 @@ namespace text_detail {
 
 namespace {
 
-constexpr const char* Header = "glyptika font answers 1";
+constexpr const char* Header = "glyptika font answers 2";
 // Larger than any real list of fonts; a bigger file is not ours to read.
-constexpr std::streamoff MaxFileBytes = std::streamoff(16) << 20;
+constexpr long long MaxFileBytes = 16ll << 20;
 
 // What fontconfig reads from the environment: where its configuration and
 // caches are, and the language that ranks matches.
@@ -120,6 +123,40 @@ void AddList(std::set<std::string>& paths, FcStrList* list) {
   FcStrListDone(list);
 }
 
+// FNV-1a of the bytes: a damaged file (a flipped byte, a cut) is told from
+// one this program wrote.
+std::string Checksum(std::string_view bytes) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : bytes)
+    hash = (hash ^ std::uint8_t(c)) * 1099511628211ull;
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// The file's bytes when it is a regular file of a sane size. Opened without
+// waiting, so a pipe or a device put at the name cannot hold the run up.
+std::optional<std::string> ReadRegularFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+      st.st_size <= MaxFileBytes) {
+    std::string data(std::size_t(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < data.size()) {
+      const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += std::size_t(n);
+    }
+    if (got == data.size()) bytes = std::move(data);
+  }
+  ::close(fd);
+  return bytes;
+}
+
 void MakeFolders(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos || slash == 0) return;
@@ -181,11 +218,14 @@ const std::vector<TFaceMember>* TFontAnswers::Find(const std::string& Question) 
 }
 
 bool TFontAnswers::Load() {
-  std::ifstream in(FFile, std::ios::binary | std::ios::ate);
-  if (!in) return false;
-  const std::streamoff size = in.tellg();
-  if (size <= 0 || size > MaxFileBytes) return false;
-  in.seekg(0);
+  const std::optional<std::string> file = ReadRegularFile(FFile);
+  if (!file || !file->ends_with('\n')) return false;
+  // The last line is "end" and the checksum of everything before it.
+  const std::size_t last = file->rfind('\n', file->size() - 2);
+  if (last == std::string::npos) return false;
+  const std::string_view body = std::string_view(*file).substr(0, last + 1);
+  if (std::string_view(*file).substr(last + 1) != "end\t" + Checksum(body) + "\n") return false;
+  std::istringstream in{std::string(body)};
   std::string line;
   if (!std::getline(in, line) || line != Header) return false;
   for (const std::string& entry : Environment())
@@ -195,7 +235,6 @@ bool TFontAnswers::Load() {
   std::vector<TFaceMember>* answer = nullptr;
   while (std::getline(in, line)) {
     const std::vector<std::string> f = Fields(line);
-    if (f[0] == "end") return f.size() == 1 && !std::getline(in, line);
     if (f[0] == "watch" && f.size() == 6) {
       TWatched was;
       was.Path = f[5];
@@ -233,7 +272,7 @@ bool TFontAnswers::Load() {
       return false;
     }
   }
-  return false; // cut short: no "end"
+  return true;
 }
 
 void TFontAnswers::Add(const std::string& Question, std::vector<TFaceMember> Answer,
@@ -291,12 +330,13 @@ void TFontAnswers::Save(FcConfig* Config, long long LoadedAt) {
                     std::to_string(m.Weight), m.Italic ? "1" : "0", std::to_string(m.CharSet),
                     std::to_string(m.PitchAndFamily), std::to_string(m.FontType)});
   }
-  text += "end\n";
+  text += "end\t" + Checksum(text) + "\n";
 
-  // Whole or not at all: readers never see a half-written file.
+  // Whole or not at all: readers never see a half-written file. Whatever
+  // else is at the name (a pipe, a link) is not ours to write into.
   MakeFolders(FFile);
   try {
-    TAtomicFile file(FFile);
+    TAtomicFile file(FFile, TReplaceRule::WholeName);
     file.Write(text);
     file.Commit();
   } catch (const std::system_error&) {

@@ -6,8 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
+#include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -153,17 +158,61 @@ TEST_F(FontAnswers, ADamagedFileIsIgnoredAndReplaced) {
     const char* name;
     std::string bytes;
   };
-  for (const Damage& d :
-       {Damage{"cut short", whole.substr(0, whole.size() / 2)}, Damage{"empty", ""},
-        Damage{"not ours", "GIF89a\n"}, Damage{"a number spoilt", [&] {
-                                                 std::string s = whole;
-                                                 s.replace(s.find("\nwatch\t") + 7, 1, "x");
-                                                 return s;
-                                               }()}}) {
+  for (const Damage& d : {Damage{"cut short", whole.substr(0, whole.size() / 2)},
+                          Damage{"empty", ""}, Damage{"not ours", "GIF89a\n"},
+                          Damage{"a number spoilt",
+                                 [&] {
+                                   std::string s = whole;
+                                   s.replace(s.find("\nwatch\t") + 7, 1, "x");
+                                   return s;
+                                 }()},
+                          // Still well formed: only the checksum tells it from the real answer.
+                          Damage{"two bytes of the face changed", [&] {
+                                   std::string s = whole;
+                                   const std::size_t at =
+                                       s.find("\tDejaVu Sans\t", s.find("\nmember\t"));
+                                   s[at + 8] = 'b';
+                                   s[at + 11] = 'z';
+                                   return s;
+                                 }()}}) {
     WriteFile(file, d.bytes);
     EXPECT_EQ(Faces(), std::vector<std::string>{"DejaVu Sans"}) << d.name;
     EXPECT_EQ(ReadFile(file), whole) << d.name << ": the file is written anew";
   }
+}
+
+// A pipe at the file's name has no end to read to: the run must neither wait
+// for a writer nor read it, and the answers replace it with a file.
+TEST_F(FontAnswers, APipeAtTheFilesNameIsPassedOverAndReplaced) {
+  EXPECT_EQ(Faces(), std::vector<std::string>{"DejaVu Sans"});
+  ASSERT_EQ(AnswerFiles().size(), 1u);
+  const fs::path file = AnswerFiles()[0];
+  fs::remove(file);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+
+  // Should the run wait on the pipe, this ends it (with end of file) and the test fails.
+  std::mutex lock;
+  std::condition_variable done;
+  bool finished = false, rescued = false;
+  std::thread watchdog([&] {
+    std::unique_lock<std::mutex> hold(lock);
+    while (!done.wait_for(hold, std::chrono::seconds(60), [&] { return finished; })) {
+      const int fd = ::open(file.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+      rescued = true;
+    }
+  });
+  const std::vector<std::string> faces = Faces();
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    finished = true;
+  }
+  done.notify_one();
+  watchdog.join();
+  EXPECT_FALSE(rescued) << "the run waited on the pipe";
+  EXPECT_EQ(faces, std::vector<std::string>{"DejaVu Sans"});
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+  EXPECT_EQ(Faces(), std::vector<std::string>{"DejaVu Sans"});
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -158,14 +159,27 @@ TEST(ColourTable, CutImageCopiesPixelsAndPadsWithWhite) {
   EXPECT_TRUE(g->Transparent());
 }
 
-TEST(ColourTable, FileNameIsCorrectWhenItExistsOrCanBeMade) {
+TEST(ColourTable, FileNameIsCorrectWhenItExistsOrCanBeMadeAndTheTestMakesNothing) {
   TTempDir dir;
-  bool created = false;
-  EXPECT_TRUE(TCTable::IsFileNameCorrect(dir.Path() + "new.gif", &created));
-  EXPECT_TRUE(created);
-  EXPECT_TRUE(std::filesystem::exists(dir.Path() + "new.gif"));
-  EXPECT_TRUE(TCTable::IsFileNameCorrect(dir.Path() + "new.gif", &created));
-  EXPECT_FALSE(created) << "an existing file is kept";
-  EXPECT_FALSE(TCTable::IsFileNameCorrect(dir.Path() + "missing/x.gif"));
-  EXPECT_FALSE(TCTable::IsFileNameCorrect(dir.Path())) << "a folder is no file";
+  std::ofstream(dir.Path() + "old.gif") << "x";
+  std::ofstream(dir.Path() + "plain") << "x";
+  std::filesystem::create_directory(dir.Path() + "sub");
+  const struct {
+    std::string name;
+    bool correct;
+  } cases[] = {
+      {"new.gif", true},
+      {"old.gif", true},
+      {"sub/new.gif", true},
+      {"missing/x.gif", false},
+      {"plain/x.gif", false}, // a file where the folder should be
+      {"sub", false},         // a folder is no file
+      {"", false},
+      {std::string(300, 'n'), false},
+      {std::string("a\0b.gif", 7), false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TCTable::IsFileNameCorrect(dir.Path() + c.name), c.correct) << c.name.substr(0, 20);
+  // An interrupted save must find no empty file under a final name.
+  EXPECT_EQ(dir.Files(), (std::set<std::string>{"old.gif", "plain"}));
 }

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
 
 namespace {
 
@@ -317,4 +320,101 @@ TEST(LineExport, FailedSaveLeavesNoEmptyFile) {
   }
   for (const std::string& name : run.Dir.Files())
     EXPECT_GT(std::filesystem::file_size(run.Dir.Path() + name), 0u) << name.substr(0, 12);
+}
+
+TEST(Export, ALinkPlantedAtATemporarysNameIsNeverFollowed) {
+  for (const TSaveKind kind : {TSaveKind::Solid, TSaveKind::Lines, TSaveKind::Html}) {
+    TSaveRun run;
+    const std::string victim = run.Dir.Path() + "victim.txt";
+    std::ofstream(victim) << "keep me";
+    // The names this process's temporaries would take first, each a link to the victim.
+    for (int k = 0; k < 8; ++k)
+      for (const std::string folder : {"", "img_char/"}) {
+        std::filesystem::create_directories(run.Dir.Path() + folder);
+        std::filesystem::create_symlink(victim, run.Dir.Path() + folder + ".glyptika-" +
+                                                    std::to_string(::getpid()) + "-" +
+                                                    std::to_string(k) + ".tmp");
+      }
+    const TFakeRendering r({"Hi"});
+    if (kind == TSaveKind::Lines) {
+      SaveLines(run, r, "%t.gif");
+    } else if (kind == TSaveKind::Html) {
+      SaveHtml(run, r);
+    } else {
+      run.Table.Choices.Save = kind;
+      run.Table.Prepare(r.Source);
+      run.Platform.SaveFileName = run.Dir.Path() + "Hi.gif";
+      run.Result = run.Table.BSaveClick(run.Platform);
+    }
+    EXPECT_EQ(ReadFile(victim), "keep me");
+    ASSERT_FALSE(run.Result.Written.empty());
+    for (const std::string& written : run.Result.Written)
+      EXPECT_FALSE(std::filesystem::is_symlink(written)) << written;
+    const std::string image =
+        kind == TSaveKind::Html ? run.Dir.Path() + "img_char/72.gif" : run.Dir.Path() + "Hi.gif";
+    EXPECT_EQ(ReadSavedGif(image).Width, kind == TSaveKind::Solid   ? r.Preview.Width()
+                                         : kind == TSaveKind::Lines ? r.Source.Measure("Hi").Width
+                                                                    : r.Source.Measure("H").Width);
+  }
+}
+
+TEST(Export, OutputsThatNameAFolderOrAnUnusableImageFolderWriteNothing) {
+  struct Case {
+    const char* name;
+    TSaveKind kind;
+    const char* chosen;
+    void (*plant)(const std::string& dir);
+  };
+  const Case cases[] = {
+      {"solid: a folder", TSaveKind::Solid, "sub", nullptr},
+      {"solid: a folder's slash", TSaveKind::Solid, "sub/", nullptr},
+      {"solid: dot", TSaveKind::Solid, ".", nullptr},
+      {"page: a folder", TSaveKind::Html, "sub", nullptr},
+      {"page: img_char a file", TSaveKind::Html, "page.html",
+       [](const std::string& d) { std::ofstream(d + "img_char") << "x"; }},
+      {"page: img_char a dangling link", TSaveKind::Html, "page.html",
+       [](const std::string& d) { std::filesystem::create_symlink("gone", d + "img_char"); }},
+  };
+  for (const Case& c : cases) {
+    TSaveRun run;
+    std::filesystem::create_directory(run.Dir.Path() + "sub");
+    std::ofstream(run.Dir.Path() + "page.html") << "old page";
+    if (c.plant) c.plant(run.Dir.Path());
+    const TFiles before = run.Dir.Files();
+    const TFakeRendering r({"Hi"});
+    run.Table.Choices.Save = c.kind;
+    run.Table.Prepare(r.Source);
+    run.Platform.SaveFileName = run.Dir.Path() + c.chosen;
+    EXPECT_ANY_THROW(run.Table.BSaveClick(run.Platform)) << c.name;
+    EXPECT_EQ(run.Dir.Files(), before) << c.name;
+    EXPECT_EQ(ReadFile(run.Dir.Path() + "page.html"), "old page") << c.name;
+  }
+}
+
+TEST(ColourTable, ManyRecolourPairsAtOnceEqualOneEditAfterAnother) {
+  const TFakeRendering r({"Hi", "ab"});
+  TCTable stepwise, atOnce;
+  stepwise.Prepare(r.Source);
+  atOnce.Prepare(r.Source);
+  const TGifColorTable& table = stepwise.Gif().GetColorTable(0);
+  ASSERT_GE(stepwise.ColorCount(), 3);
+  const TColor a = table.Colors[0], b = table.Colors[1], c = table.Colors[2];
+  // Chains and cycles: a later pair may find the colour an earlier one gave.
+  std::vector<std::pair<TColor, TColor>> pairs;
+  for (int i = 0; i < 3000; ++i)
+    pairs.push_back(i % 2 ? std::pair{0x123456u, a} : std::pair{a, 0x123456u});
+  pairs.push_back({b, c});
+  pairs.push_back({c, 0x00FF00});
+  for (const auto& [from, to] : pairs)
+    ASSERT_TRUE(stepwise.RecolorListed(from, to));
+  EXPECT_EQ(atOnce.RecolorListed(pairs), pairs.size());
+  const TBitmap& x = stepwise.Gif().GetBitmap(0);
+  const TBitmap& y = atOnce.Gif().GetBitmap(0);
+  for (int row = 0; row < x.Height(); ++row)
+    for (int col = 0; col < x.Width(); ++col)
+      ASSERT_EQ(x.GetPixel(col, row), y.GetPixel(col, row)) << col << "," << row;
+  for (int i = 0; i < stepwise.ColorCount(); ++i)
+    EXPECT_EQ(stepwise.CellText(i % 8, i / 8), atOnce.CellText(i % 8, i / 8)) << i;
+  // A colour no entry has stops the list there; those before it stay applied.
+  EXPECT_EQ(atOnce.RecolorListed({{0x00FF00, 0x0000FF}, {0xABCDEF, 0}, {0x0000FF, 0}}), 1u);
 }
