@@ -250,3 +250,66 @@ TEST(AtomicFile, AFreshEmptyFileIsFilledInPlaceAndAnythingElseTheCarefulWay) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AtomicFile, AProgramsOwnFileReplacesWhateverIsAtItsNameButAFolder) {
+  struct Case {
+    const char* name;
+    void (*plant)(const std::string& Path, const std::string& Other);
+  };
+  const Case cases[] = {
+      {"nothing", [](const std::string&, const std::string&) {}},
+      {"a pipe", [](const std::string& p, const std::string&) { ::mkfifo(p.c_str(), 0600); }},
+      {"a link",
+       [](const std::string& p, const std::string& o) { ::symlink(o.c_str(), p.c_str()); }},
+      {"a read-only file",
+       [](const std::string& p, const std::string&) {
+         Put(p, "old");
+         ::chmod(p.c_str(), 0400);
+       }},
+  };
+  for (const Case& c : cases) {
+    TDir dir;
+    Put(dir / "other", "someone else's");
+    c.plant(dir / "cache", dir / "other");
+    TAtomicFile file(dir / "cache", TReplaceRule::WholeName); // a pipe must not make this wait
+    file.Write(std::string_view("answers"));
+    file.Commit();
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "cache"))) << c.name;
+    EXPECT_EQ(Read(dir / "cache"), "answers") << c.name;
+    EXPECT_EQ(Read(dir / "other"), "someone else's") << c.name;
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"cache", "other"})) << c.name;
+  }
+  TDir dir;
+  fs::create_directory(dir / "folder");
+  EXPECT_THROW(TAtomicFile(dir / "folder", TReplaceRule::WholeName), std::system_error);
+}
+
+TEST(AtomicFile, NamesThatCanOnlyMeanAFolder) {
+  TDir dir;
+  fs::create_directory(dir / "sub");
+  ::symlink("sub", (dir / "link").c_str());
+  Put(dir / "file", "x");
+  const struct {
+    std::string name;
+    bool folder;
+  } cases[] = {
+      {"", true},
+      {".", true},
+      {"..", true},
+      {dir / "sub", true},
+      {dir / "sub/", true},
+      {dir / "link", true},
+      {dir / "new/", true},
+      {dir / "sub/.", true},
+      {dir / "file", false},
+      {dir / "new.gif", false},
+      {dir / ".hidden", false},
+      {dir / "...", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(NamesFolder(c.name), c.folder) << c.name;
+}
+
+} // namespace

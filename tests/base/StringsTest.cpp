@@ -7,6 +7,24 @@
 
 namespace {
 
+TEST(Strings, MessagesKeepToOneLineWithControlCharactersEscaped) {
+  struct Case {
+    std::string In, Out;
+  };
+  const std::vector<Case> cases = {
+      {"plain name.gif", "plain name.gif"},
+      {"two\nlines\r", "two\\nlines\\r"},
+      {"tab\tbed", "tab\\tbed"},
+      {std::string("nul\0cut", 7), "nul\\x00cut"},
+      {"\x1b[31mred\x7f", "\\x1B[31mred\\x7F"},
+      {"\x01\x1f", "\\x01\\x1F"},
+      {"caf\xC3\xA9 \xE2\x80\x8B", "caf\xC3\xA9 \xE2\x80\x8B"}, // UTF-8 stays whole
+      {"back\\slash", "back\\slash"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(EscapeControls(c.In), c.Out) << c.Out;
+}
+
 TEST(Strings, NamesCompareIgnoringAsciiCaseOnly) {
   struct Case {
     std::string A, B;

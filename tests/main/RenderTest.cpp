@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <set>
 #include <stdexcept>
 
@@ -259,6 +262,42 @@ TEST(Render, ARenderingTooLargeIsRefusedWithAClearError) {
   } catch (const std::length_error& e) {
     EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
   }
+}
+
+TEST(Render, LimitsAreCheckedAfterMeasuringBeforeAnySurfaceIsMade) {
+  // 800 lines at 1000 pixels measure near a million pixels high: gigabytes
+  // if the surface were made before the check.
+  std::vector<std::string> tall(800, "W");
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;
+    TRenderLimits limits;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"higher than a GIF", tall, {MaxRenderPixels, MaxGifSide}, "at most 65535"},
+      {"more pixels than allowed", tall, {}, "pixels a rendering may have"},
+      {"a small limit", {"WW"}, {100, INT_MAX}, "pixels a rendering may have"},
+      {"a narrow side", {"WW"}, {MaxRenderPixels, 10}, "at most 10 pixels"},
+  };
+  for (const Case& c : cases) {
+    TRenderSettings s = Settings(c.lines);
+    s.Size = c.lines.size() > 1 ? 1000 : 30;
+    try {
+      TTextRasteriser().RenderText(s, Dpi, c.limits);
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const ERenderTooLarge& e) {
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << c.name << e.what();
+      EXPECT_GT(std::int64_t(e.Width()) * e.Height(), 0) << c.name;
+    }
+  }
+  // Within the limits nothing changes.
+  TRenderSettings s = Settings({"WW"});
+  const TRenderResult r = Render(s);
+  EXPECT_NO_THROW(
+      TTextRasteriser().RenderText(s, Dpi,
+                                   {std::int64_t(r.FPreview.Width()) * r.FPreview.Height(),
+                                    std::max(r.FPreview.Width(), r.FPreview.Height())}));
 }
 
 TEST(Render, SettingsOutOfRangeAreRefused) {
