@@ -441,7 +441,7 @@ TEST_F(TMasterTest, AnErrorOfTheCoreShowsABoxAndTheWindowGoesOn) {
          t.M->SpinSize->SetValue(1000);
          t.Click(t.M->bUpdate);
        },
-       "Image too large"},
+       "too large"},
       {"converting lines without a pixel",
        [](TMasterTest& t) {
          t.M->RWords->setPlainText("\n");
