@@ -45,9 +45,12 @@ private:
   bool FBusy = false;
 };
 
-// Where the pixels beyond the end of the output go: a plain image drops them,
-// an interlaced one starts over at its first pixel, as the pixel walk does.
-enum class TLzwSurplus { Drop, StartOver };
+// Why a decode ended.
+enum class TLzwEnd {
+  Full,    // every pixel placed; the data after it is not read
+  EndCode, // the end code came first
+  DataOut, // the data ran out first: more of it could place more pixels
+};
 
 class TLzwDecoder {
 public:
@@ -58,13 +61,18 @@ public:
 
   // Decodes Data into Pixels in the order the data holds them; Pixels arrives
   // zero-filled and the pixels the data does not reach stay 0. The decode ends
-  // at the end code or where the data cannot supply a whole code, whichever
-  // comes first. Data that starts with the end code (or holds no whole code)
-  // decodes to nothing. Errors: 12 for a code size above 11; 13 for data
-  // that does not start with a clear code, a clear code followed by the end
-  // code, or a code beyond the next free one.
-  void Decode(std::span<const std::uint8_t> Data, int CodeSize, std::span<std::uint8_t> Pixels,
-              TLzwSurplus Surplus, const TLzwProgress& Progress = {});
+  // once every pixel is placed, at the end code, or where the data cannot
+  // supply a whole code, whichever comes first: its cost stays within the
+  // pixels and the bytes read, whatever follows. Data that starts with the end
+  // code (or holds no whole code) decodes to nothing. Errors: 12 for a code
+  // size above 11; 13 for data that does not start with a clear code, a clear
+  // code followed by the end code, or a code beyond the next free one.
+  //
+  // A decode of the start of some data decodes it as the whole data would, so
+  // a caller gathering data can decode what it has and stop gathering unless
+  // the result is DataOut.
+  TLzwEnd Decode(std::span<const std::uint8_t> Data, int CodeSize, std::span<std::uint8_t> Pixels,
+                 const TLzwProgress& Progress = {});
 
   struct TState;
 

@@ -15,9 +15,12 @@
 // that would not fit.
 //
 // Quirks kept on purpose:
-// - The decode ends at the end code or where the data runs out, whichever
-//   comes first. A code the data holds only in part counts as run out. Missing
-//   pixels stay 0, as browsers show such files.
+// - The decode ends once every pixel is placed, at the end code, or where the
+//   data runs out, whichever comes first; what follows is never looked at, so
+//   surplus data costs nothing. A code the data holds only in part counts as
+//   run out. Missing pixels stay 0, as browsers show such files.
+// - At code size 1 the first free code (4) already needs 3 bits, and the code
+//   after a clear code's first pixel is read in 3 bits, as giflib reads it.
 // - The first code after a clear code that is not a root code is taken as 0.
 // - Code sizes 9 to 11 decode; their root codes keep their low 8 bits.
 #include "gif/GifType.h"
@@ -86,6 +89,13 @@ struct TCodes {
   int Limit = 0; // 2^Width: the next code that widens
 };
 
+void WidenCode(TCodes& Codes) {
+  if (Codes.Next >= Codes.Limit && Codes.Width < MaxCodeWidth) {
+    ++Codes.Width;
+    Codes.Limit <<= 1;
+  }
+}
+
 // Reads over the clear codes that follow a clear code and gives the first
 // other code, one pixel (a code beyond the table taken as 0); -1 when the data
 // ends first. A clear code followed by the end code is error 13.
@@ -98,14 +108,8 @@ int Restart(TCodeReader& Reader, const TLzwProgress& Progress, int CodeSize, TCo
   while (code == clear);
   if (code == clear + 1) GifError(TGifErrorCode::InvalidLzwDataFormat, "clear code, then end code");
   if (code >= Codes.Next) code = 0;
+  WidenCode(Codes); // only at code size 1 (and 0) is the first free code already too wide
   return code;
-}
-
-void WidenCode(TCodes& Codes) {
-  if (Codes.Next >= Codes.Limit && Codes.Width < MaxCodeWidth) {
-    ++Codes.Width;
-    Codes.Limit <<= 1;
-  }
 }
 
 [[noreturn]] void CodeBeyondTheTable() {
@@ -129,7 +133,6 @@ struct TLzwDecoder::TState {
   TCodes Codes;
   const TLzwProgress* Progress = nullptr;
   std::span<std::uint8_t> Out;
-  TLzwSurplus Surplus = TLzwSurplus::Drop;
   std::size_t PixelCounter = 0; // pixels output so far, placed or not
   int Prev = 0;                 // the code of the last string output
 
@@ -140,13 +143,14 @@ struct TLzwDecoder::TState {
   std::array<std::uint8_t, MaxCodes + 1> Stack; // from 1: last pixel first
   int StackCount = 0;
 
-  // Where the fast path stopped: at the end, or at a code the careful path takes.
+  // Where the fast path stopped: at the end (Done), or at a code the careful path takes.
   struct TStop {
     bool Done;
+    TLzwEnd End;
     int Code;
   };
   TStop FastPath(int Code);
-  void CarefulPath(int Code);
+  TLzwEnd CarefulPath(int Code);
 
   // The careful path's steps.
   int ReadCode() { return Reader.Read(Codes.Width, *Progress); }
@@ -158,7 +162,8 @@ struct TLzwDecoder::TState {
 
 // Locals in registers, strings copied by memmove from the output; stops,
 // leaving the output up to PixelCounter and the careful path's table, at the
-// first string that would run past the output's end.
+// first string that would run past the output's end. Stops for good when the
+// output is full.
 TLzwDecoder::TState::TStop TLzwDecoder::TState::FastPath(int Code) {
   TCodeReader reader = Reader;
   const TLzwProgress& progress = *Progress;
@@ -173,7 +178,7 @@ TLzwDecoder::TState::TStop TLzwDecoder::TState::FastPath(int Code) {
   std::size_t prevPos = 0;
   std::size_t prevLen = 0;
 
-  auto stop = [&](bool done, int code) {
+  auto stop = [&](bool done, TLzwEnd why, int code) {
     Reader = reader;
     Codes = codes;
     PixelCounter = cur;
@@ -187,14 +192,13 @@ TLzwDecoder::TState::TStop TLzwDecoder::TState::FastPath(int Code) {
         Prefix[std::size_t(n)] = e.Prefix;
         Suffix[std::size_t(n)] = out[e.Offset + e.Length - 1];
       }
-    return TStop{done, code};
+    return TStop{done, why, code};
   };
 
   for (int code = Code;;) {
     if (code == clearCode) {
-      if (cur >= outCount) return stop(false, code);
       code = Restart(reader, progress, CodeSize, codes);
-      if (code < 0) return stop(true, 0);
+      if (code < 0) return stop(true, TLzwEnd::DataOut, 0);
       out[cur] = std::uint8_t(code);
       prev = code;
       prevPos = cur++;
@@ -203,12 +207,11 @@ TLzwDecoder::TState::TStop TLzwDecoder::TState::FastPath(int Code) {
       std::size_t len;
       if (code < clearCode) {
         len = 1;
-        if (cur >= outCount) return stop(false, code);
         out[cur] = std::uint8_t(code);
       } else if (code < codes.Next) {
         const TEntry e = table[code];
         len = e.Length;
-        if (len > outCount - cur) return stop(false, code);
+        if (len > outCount - cur) return stop(false, TLzwEnd::Full, code);
         if (len <= 8 && cur + 8 <= outCount)
           std::memmove(out + cur, out + e.Offset,
                        8); // one load and one store; the excess is rewritten
@@ -216,7 +219,7 @@ TLzwDecoder::TState::TStop TLzwDecoder::TState::FastPath(int Code) {
           std::memcpy(out + cur, out + e.Offset, len);
       } else if (code == codes.Next) {
         len = prevLen + 1;
-        if (len > outCount - cur) return stop(false, code);
+        if (len > outCount - cur) return stop(false, TLzwEnd::Full, code);
         std::memcpy(out + cur, out + prevPos, prevLen);
         out[cur + prevLen] = out[prevPos];
       } else {
@@ -230,18 +233,22 @@ TLzwDecoder::TState::TStop TLzwDecoder::TState::FastPath(int Code) {
       cur += len;
       WidenCode(codes);
     }
+    if (cur >= outCount) return stop(true, TLzwEnd::Full, 0);
     code = reader.Read(codes.Width, progress);
-    if (code < 0 || code == endCode) return stop(true, 0);
+    if (code < 0) return stop(true, TLzwEnd::DataOut, 0);
+    if (code == endCode) return stop(true, TLzwEnd::EndCode, 0);
   }
 }
 
-// The step-by-step decode, for output that may run past the end: each string
-// is pushed on the stack through the prefix chain and placed by FlushPixels.
-void TLzwDecoder::TState::CarefulPath(int Code) {
+// The step-by-step decode of the string that runs past the end: pushed on the
+// stack through the prefix chain and placed by FlushPixels, which drops what
+// does not fit. Written as a loop over codes, though the first string fills
+// the output.
+TLzwEnd TLzwDecoder::TState::CarefulPath(int Code) {
   for (int code = Code;;) {
     if (code == ClearCode) {
       code = Restart(Reader, *Progress, CodeSize, Codes);
-      if (code < 0) return;
+      if (code < 0) return TLzwEnd::DataOut;
       PushPixel(std::uint8_t(code));
       Prev = code;
     } else if (code < Codes.Next) {
@@ -264,8 +271,10 @@ void TLzwDecoder::TState::CarefulPath(int Code) {
       CodeBeyondTheTable();
     }
     FlushPixels();
+    if (PixelCounter >= Out.size()) return TLzwEnd::Full;
     code = ReadCode();
-    if (code < 0 || code == EndCode) return;
+    if (code < 0) return TLzwEnd::DataOut;
+    if (code == EndCode) return TLzwEnd::EndCode;
   }
 }
 
@@ -290,35 +299,19 @@ void TLzwDecoder::TState::AddEntry(int PrefixCode, int Pixel) {
   ++Codes.Next;
 }
 
-// Places the string on the stack at the next positions: past the end they are
-// dropped, or start over at the first pixel.
+// Places the string on the stack at the next positions; past the end they are dropped.
 void TLzwDecoder::TState::FlushPixels() {
   const std::size_t count = Out.size();
-  const bool wrap = Surplus == TLzwSurplus::StartOver && count > 0;
-  for (int k = StackCount; k >= 1; --k) {
-    std::size_t pos = PixelCounter++;
-    if (pos >= count) {
-      if (!wrap) continue;
-      pos %= count;
-    }
-    Out[pos] = Stack[std::size_t(k)];
-  }
+  for (int k = StackCount; k >= 1 && PixelCounter < count; --k)
+    Out[PixelCounter++] = Stack[std::size_t(k)];
   StackCount = 0;
-  // Keeps the counter small: surplus pixels are dropped or cycle through the output.
-  if (PixelCounter > count) {
-    if (!wrap)
-      PixelCounter = count;
-    else if (PixelCounter >= 2 * count)
-      PixelCounter -= count;
-  }
 }
 
 TLzwDecoder::TLzwDecoder() = default;
 TLzwDecoder::~TLzwDecoder() = default;
 
-void TLzwDecoder::Decode(std::span<const std::uint8_t> Data, int CodeSize,
-                         std::span<std::uint8_t> Pixels, TLzwSurplus Surplus,
-                         const TLzwProgress& Progress) {
+TLzwEnd TLzwDecoder::Decode(std::span<const std::uint8_t> Data, int CodeSize,
+                            std::span<std::uint8_t> Pixels, const TLzwProgress& Progress) {
   // Wider roots leave no room in a 4096-entry table (and a shift by the raw byte is undefined).
   if (CodeSize < 0 || CodeSize > 11) GifError(TGifErrorCode::InvalidLzwCodeSize);
   if (FBusy) throw std::logic_error("TLzwDecoder: called from its own progress report");
@@ -338,15 +331,16 @@ void TLzwDecoder::Decode(std::span<const std::uint8_t> Data, int CodeSize,
   s.Codes = TCodes{CodeSize + 1, 0, 0}; // the first code, the clear code, in the first width
   s.Progress = &Progress;
   s.Out = Pixels;
-  s.Surplus = Surplus;
   s.PixelCounter = 0;
   s.Prev = 0;
   s.StackCount = 0;
 
+  if (Pixels.empty()) return TLzwEnd::Full;
   const int first = s.ReadCode();
-  if (first < 0 || first == s.EndCode) return;
+  if (first < 0) return TLzwEnd::DataOut;
+  if (first == s.EndCode) return TLzwEnd::EndCode;
   if (first != s.ClearCode)
     GifError(TGifErrorCode::InvalidLzwDataFormat, "data not starting with a clear code");
   const TState::TStop stop = s.FastPath(first);
-  if (!stop.Done) s.CarefulPath(stop.Code);
+  return stop.Done ? stop.End : s.CarefulPath(stop.Code);
 }

@@ -19,11 +19,10 @@ TBytes Encode(const TBytes& Pixels, int CodeSize) {
   return out;
 }
 
-TBytes Decode(const TBytes& Data, int CodeSize, std::size_t Count,
-              TLzwSurplus Surplus = TLzwSurplus::Drop) {
+TBytes Decode(const TBytes& Data, int CodeSize, std::size_t Count) {
   TLzwDecoder decoder;
   TBytes pixels(Count);
-  decoder.Decode(Data, CodeSize, pixels, Surplus);
+  decoder.Decode(Data, CodeSize, pixels);
   return pixels;
 }
 
@@ -277,7 +276,7 @@ TEST(LzwCoder, TruncatedAndCorruptData) {
   for (const Row& row : rows) {
     TBytes pixels(3);
     const TRaised r =
-        Raised([&] { TLzwDecoder().Decode(row.data, row.codeSize, pixels, TLzwSurplus::Drop); });
+        Raised([&] { TLzwDecoder().Decode(row.data, row.codeSize, pixels); });
     EXPECT_EQ(r.Code, row.code) << row.name;
     if (row.code >= 0)
       EXPECT_EQ(r.Detail, row.detail) << row.name;
@@ -306,20 +305,17 @@ TEST(LzwCoder, CutAndDamagedDataStaysInsideTheOutput) {
     TBytes damaged = data;
     for (int k = 0; k < 3; ++k)
       damaged[1 + rng() % (damaged.size() - 1)] ^= std::uint8_t(1 + rng() % 255);
-    for (TLzwSurplus surplus : {TLzwSurplus::Drop, TLzwSurplus::StartOver}) {
-      TBytes out(std::size_t(1 + rng() % 30000));
-      const TRaised r = Raised([&] { TLzwDecoder().Decode(damaged, 4, out, surplus); });
-      EXPECT_TRUE(r.Code == -1 || r.Code == 13) << "round " << round << ": error " << r.Code;
-    }
+    TBytes out(std::size_t(1 + rng() % 30000));
+    const TRaised r = Raised([&] { TLzwDecoder().Decode(damaged, 4, out); });
+    EXPECT_TRUE(r.Code == -1 || r.Code == 13) << "round " << round << ": error " << r.Code;
   }
 }
 
-TEST(LzwCoder, SurplusIsDroppedOrStartsOver) {
+TEST(LzwCoder, SurplusIsNotDecoded) {
   const TBytes px{1, 2, 3, 1, 2, 3, 3};
   const TBytes data = Encode(px, 2);
-  EXPECT_EQ(Decode(data, 2, 4, TLzwSurplus::Drop), (TBytes{1, 2, 3, 1}));
-  EXPECT_EQ(Decode(data, 2, 4, TLzwSurplus::StartOver), (TBytes{2, 3, 3, 1}));
-  EXPECT_EQ(Decode(data, 2, 0, TLzwSurplus::StartOver), TBytes{});
+  EXPECT_EQ(Decode(data, 2, 4), (TBytes{1, 2, 3, 1}));
+  EXPECT_EQ(Decode(data, 2, 0), TBytes{});
 }
 
 // Each coder has its own tables: one started from another's progress report
@@ -336,7 +332,7 @@ TEST(LzwCoder, CodersStartedFromAnothersProgressReportDoNotMix) {
     nested = true;
     TLzwEncoder inner;
     inner.Encode(innerPx, 8, innerOut);
-    TLzwDecoder().Decode(innerOut, 8, decodedInner, TLzwSurplus::Drop);
+    TLzwDecoder().Decode(innerOut, 8, decodedInner);
     TBytes ignored;
     EXPECT_THROW(outer.Encode(innerPx, 8, ignored), std::logic_error);
   });
@@ -348,12 +344,12 @@ TEST(LzwCoder, CodersStartedFromAnothersProgressReportDoNotMix) {
   TLzwDecoder decoder;
   TBytes outerPixels(outerPx.size()), innerPixels(innerPx.size());
   bool decodedNested = false;
-  decoder.Decode(outerData, 8, outerPixels, TLzwSurplus::Drop, [&](int) {
+  decoder.Decode(outerData, 8, outerPixels, [&](int) {
     if (decodedNested) return;
     decodedNested = true;
-    TLzwDecoder().Decode(innerOut, 8, innerPixels, TLzwSurplus::Drop);
+    TLzwDecoder().Decode(innerOut, 8, innerPixels);
     TBytes ignored(4);
-    EXPECT_THROW(decoder.Decode(innerOut, 8, ignored, TLzwSurplus::Drop), std::logic_error);
+    EXPECT_THROW(decoder.Decode(innerOut, 8, ignored), std::logic_error);
   });
   ASSERT_TRUE(decodedNested);
   EXPECT_EQ(outerPixels, outerPx);
@@ -372,7 +368,7 @@ TEST(LzwCoder, ProgressComesAtMostOncePerHundred) {
   EXPECT_LE(positions.back(), int(px.size()));
   positions.clear();
   TBytes out(px.size());
-  TLzwDecoder().Decode(data, 8, out, TLzwSurplus::Drop, [&](int p) { positions.push_back(p); });
+  TLzwDecoder().Decode(data, 8, out, [&](int p) { positions.push_back(p); });
   ASSERT_FALSE(positions.empty());
   EXPECT_GE(positions.front(), 100);
   for (std::size_t i = 1; i < positions.size(); ++i)

@@ -60,14 +60,14 @@ INSTANTIATE_TEST_SUITE_P(
                     {5, 0, 0}},
         TDecodeCase{"SurplusOfAPlainImageIsDropped", 2, 1, 2, {0x8C, 0x23, 0x05}, false, {1, 1}},
         TDecodeCase{"SurplusOfARunIsDropped", 3, 1, 2, {0x8C, 0x23, 0x05}, false, {1, 1, 1}},
-        // stream rows 0 2 1 of an interlaced 3-row image, then 0 2 again
-        TDecodeCase{"SurplusOfAnInterlacedImageStartsOverAtTheTop",
+        // stream rows 0 2 1 of an interlaced 3-row image; rows 0 and 2 again are not decoded
+        TDecodeCase{"SurplusOfAnInterlacedImageIsDropped",
                     1,
                     3,
                     2,
                     RootCodes(2, {1, 2, 3, 0, 2}),
                     true,
-                    {0, 3, 2}},
+                    {1, 3, 2}},
         TDecodeCase{"RepeatedClearCodesAreReadOver",
                     2,
                     1,
@@ -82,11 +82,12 @@ INSTANTIATE_TEST_SUITE_P(
                     PackCodes({{4, 3}, {7, 3}, {1, 3}, {5, 3}}),
                     false,
                     {0, 1}},
+        // as giflib reads it: the code after the first pixel is already 3 bits
         TDecodeCase{"CodeSize1",
                     5,
                     1,
                     1,
-                    PackCodes({{2, 2}, {1, 2}, {1, 2}, {4, 3}, {0, 3}, {3, 3}}),
+                    PackCodes({{2, 2}, {1, 2}, {1, 3}, {4, 3}, {0, 3}, {3, 3}}),
                     false,
                     {1, 1, 1, 1, 0}},
         // stream order 0..7 lands in rows 0 4 2 6 1 3 5 7
