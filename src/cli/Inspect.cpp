@@ -17,7 +17,7 @@ const char* YesNo(bool b) {
 
 // Sub-block bytes as a C-like string: the text of comments and plain-text blocks
 // is shown as text, anything else escaped.
-std::string QuotedBytes(const std::vector<TGifSubBlock>& blocks) {
+std::string QuotedBytes(const TGifSubBlocks& blocks) {
   std::string out = "\"";
   for (const TGifSubBlock& b : blocks) {
     for (int i = 0; i < b.Length; ++i) {
@@ -36,7 +36,7 @@ std::string QuotedBytes(const std::vector<TGifSubBlock>& blocks) {
   return out + "\"";
 }
 
-std::string HexBytes(const std::vector<TGifSubBlock>& blocks) {
+std::string HexBytes(const TGifSubBlocks& blocks) {
   std::string out;
   for (const TGifSubBlock& b : blocks)
     for (int i = 0; i < b.Length; ++i) {
@@ -46,7 +46,7 @@ std::string HexBytes(const std::vector<TGifSubBlock>& blocks) {
   return out;
 }
 
-std::string SubBlockCount(const std::vector<TGifSubBlock>& blocks) {
+std::string SubBlockCount(const TGifSubBlocks& blocks) {
   return std::to_string(blocks.size()) + (blocks.size() == 1 ? " sub-block" : " sub-blocks");
 }
 
@@ -68,11 +68,9 @@ std::string DescribeExtension(const TGifExtension& e) {
            ", foreground index " + to_string(e.ForegroundIndex) + ", background index " +
            to_string(e.BackgroundIndex) + ", " + SubBlockCount(e.Data) + ", " + QuotedBytes(e.Data);
   case gifblock::ApplicationLabel: {
-    std::vector<TGifSubBlock> id(1), auth(1);
-    id[0].Length = 8;
-    std::copy(e.Identifier.begin(), e.Identifier.end(), id[0].Bytes.begin());
-    auth[0].Length = 3;
-    std::copy(e.AuthCode.begin(), e.AuthCode.end(), auth[0].Bytes.begin());
+    TGifSubBlocks id, auth;
+    id.Add(e.Identifier);
+    auth.Add(e.AuthCode);
     std::string data = HexBytes(e.Data);
     return "application extension: block size " + to_string(e.BlockSize) + ", identifier " +
            QuotedBytes(id) + ", authentication code " + QuotedBytes(auth) + ", " +

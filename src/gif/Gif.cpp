@@ -2,6 +2,19 @@
 
 #include <unordered_set>
 
+TGifSubBlocks::TGifSubBlocks(std::initializer_list<std::initializer_list<std::uint8_t>> Blocks) {
+  for (const auto& block : Blocks)
+    Add(std::span(block.begin(), block.size()));
+}
+
+void TGifSubBlocks::Add(std::span<const std::uint8_t> Bytes) {
+  if (Bytes.empty()) return;
+  if (Bytes.size() > 255) GifError(TGifErrorCode::ValueOutOfRange, "sub-block over 255 bytes");
+  FBytes.push_back(std::uint8_t(Bytes.size()));
+  FBytes.insert(FBytes.end(), Bytes.begin(), Bytes.end());
+  ++FCount;
+}
+
 TGif::TGif() = default;
 TGif::~TGif() = default;
 

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -36,9 +37,56 @@ struct TGifScreenDescriptor {
 // A colour table is the palette the image's bitmap is drawn with: one record.
 using TGifColorTable = TPalette;
 
+// One sub-block of an extension, as TGifSubBlocks hands it out.
 struct TGifSubBlock {
   int Length = 0; // 1 to 255
-  std::array<std::uint8_t, 256> Bytes{};
+  std::span<const std::uint8_t> Bytes;
+};
+
+// An extension's sub-blocks, kept together as the stream holds them (each a
+// length byte, then that many bytes), so a block takes the bytes it has.
+class TGifSubBlocks {
+public:
+  TGifSubBlocks() = default;
+  // Each list one sub-block; empty lists are left out.
+  TGifSubBlocks(std::initializer_list<std::initializer_list<std::uint8_t>> Blocks);
+
+  // Appends a sub-block of 1 to 255 bytes; nothing when Bytes is empty, since
+  // a length of 0 ends the sequence. More than 255 bytes is error 15.
+  void Add(std::span<const std::uint8_t> Bytes);
+  std::size_t size() const { return FCount; }
+  bool empty() const { return FCount == 0; }
+  // Length bytes and contents, without the terminating 0.
+  std::span<const std::uint8_t> StreamBytes() const { return FBytes; }
+  bool operator==(const TGifSubBlocks&) const = default;
+
+  class const_iterator {
+  public:
+    using value_type = TGifSubBlock;
+    using difference_type = std::ptrdiff_t;
+    const_iterator() = default;
+    explicit const_iterator(const std::uint8_t* At) : FAt(At) {}
+    TGifSubBlock operator*() const { return {*FAt, {FAt + 1, *FAt}}; }
+    const_iterator& operator++() {
+      FAt += 1 + *FAt;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator old = *this;
+      ++*this;
+      return old;
+    }
+    bool operator==(const const_iterator&) const = default;
+
+  private:
+    const std::uint8_t* FAt = nullptr;
+  };
+  const_iterator begin() const { return const_iterator(FBytes.data()); }
+  const_iterator end() const { return const_iterator(FBytes.data() + FBytes.size()); }
+
+private:
+  std::vector<std::uint8_t> FBytes;
+  std::size_t FCount = 0;
 };
 
 // One record for the four extension kinds; Kind (the label) picks the fields used.
@@ -58,7 +106,7 @@ struct TGifExtension {
   std::array<std::uint8_t, 8> Identifier{};
   std::array<std::uint8_t, 3> AuthCode{};
   // comment, plain text and application sub-blocks
-  std::vector<TGifSubBlock> Data;
+  TGifSubBlocks Data;
 };
 
 struct TGifImageRecord {
@@ -98,6 +146,8 @@ struct TGifProgress {
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
 
+class TGifSource; // the bytes a load reads, fetched as it parses
+
 class TGif {
 public:
   using TProgressEvent =
@@ -111,13 +161,21 @@ public:
 
   static std::unique_ptr<TGif> CreateFromBitmap(const TBitmap& Bitmap);
 
+  // Most pixels one load may allocate, all its images together; a stream
+  // declaring more is refused (error 15) before anything is allocated.
+  static constexpr std::size_t DefaultPixelLimit = std::size_t(1) << 28;
+  std::size_t PixelLimit() const { return FPixelLimit; }
+  void SetPixelLimit(std::size_t Value) { FPixelLimit = Value; }
+
   void Clear();
   void Assign(const TGif* Source);
   void Assign(const TBitmap* Source);
   void AddBitmap(const TBitmap* Bitmap);
   void AddBitmap(const TBitmap& Bitmap) { AddBitmap(&Bitmap); }
 
-  // Streams. SaveToFile never leaves a half-written file behind.
+  // Streams. SaveToFile never leaves a half-written file behind. LoadFromStream
+  // reads as it parses: a stream that is no GIF fails at its first bytes, and
+  // memory stays within a small multiple of the bytes read plus the pixels.
   void SaveToStream(std::ostream& Stream);
   void LoadFromStream(std::istream& Stream);
   std::vector<std::uint8_t> SaveToBytes();
@@ -187,10 +245,12 @@ private:
   int NextPixel();
   void NextPosition();
   std::span<const std::uint8_t> PixelsInWalkOrder(std::vector<std::uint8_t>& Scratch);
-  void LzwEncode(TGifImageRecord& Image);
+  void LzwEncode(TGifImageRecord& Image, int CodeSize);
   void SimpleEncode(TGifImageRecord& Image);
-  void LzwDecode(TGifImageRecord& Image);
-  void SimpleDecode(TGifImageRecord& Image);
+  // Decode the data gathered so far; true when no more data could change the
+  // pixels (all placed, or the end code met). AllData: there is no more.
+  bool LzwDecode(TGifImageRecord& Image, bool AllData);
+  bool SimpleDecode(TGifImageRecord& Image, bool AllData);
 
   // writer
   std::vector<std::uint8_t> BuildStream();
@@ -198,7 +258,7 @@ private:
   void WriteScreen();
   void WriteColorTable(int Index);
   void WriteExtension(const TGifExtension& Ext);
-  void WriteSubBlocks(const std::vector<TGifSubBlock>& List);
+  void WriteSubBlocks(const TGifSubBlocks& List);
   void WriteImage(TGifImageRecord& Image);
   void WriteInteger(int Size, int Value);
 
@@ -208,9 +268,12 @@ private:
   int ReadColorTable(int Count);
   void ReadImage();
   void ReadExtension();
-  void ReadSubBlocks(std::vector<TGifSubBlock>& List);
+  void ReadSubBlocks(TGifSubBlocks& List);
   int ReadInteger(int Size);
   std::uint8_t ReadByte();
+  void ReadBytes(std::uint8_t* Out, std::size_t Count);
+  void LoadFrom(TGifSource& Source);
+  void AddModelBytes(std::size_t Bytes);
 
   std::unique_ptr<TMemoryStream> FDataStream;
   std::unique_ptr<TMemoryStream> FImageStream;
@@ -226,5 +289,10 @@ private:
   // none here and makes its own.
   std::unique_ptr<TLzwEncoder> FEncoder;
   TGifProgress FProgress;
-  std::size_t FPixelsRead = 0; // pixels the load in progress has allocated, against its limit
+  std::size_t FPixelLimit = DefaultPixelLimit;
+  // The load in progress: its source, the pixels it allocated and the memory
+  // its records take, each against its limit.
+  TGifSource* FSource = nullptr;
+  std::size_t FPixelsRead = 0;
+  std::size_t FModelBytes = 0;
 };

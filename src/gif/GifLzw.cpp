@@ -72,7 +72,7 @@ std::span<const std::uint8_t> TGif::PixelsInWalkOrder(std::vector<std::uint8_t>&
   return Scratch;
 }
 
-void TGif::LzwEncode(TGifImageRecord& Image) {
+void TGif::LzwEncode(TGifImageRecord& Image, int CodeSize) {
   LzwBegin(&Image);
   StartProgress(Image.PixelCount, "LZW encode image");
   FImageStream->Clear();
@@ -80,7 +80,7 @@ void TGif::LzwEncode(TGifImageRecord& Image) {
   const std::span<const std::uint8_t> pixels = PixelsInWalkOrder(scratch);
   std::unique_ptr<TLzwEncoder> encoder = std::move(FEncoder);
   if (!encoder) encoder = std::make_unique<TLzwEncoder>();
-  encoder->Encode(pixels, Image.CodeSize, FImageStream->Data,
+  encoder->Encode(pixels, CodeSize, FImageStream->Data,
                   [this](int Position) { UpdateProgress(Position); });
   FEncoder = std::move(encoder);
   EndProgress();
@@ -123,24 +123,28 @@ void TGif::SimpleEncode(TGifImageRecord& Image) {
 }
 
 // The decoder places pixels in stream order; an interlaced image gets its rows
-// moved to display order at the end.
-void TGif::LzwDecode(TGifImageRecord& Image) {
+// moved to display order once the decode is final: complete, or of all the data.
+bool TGif::LzwDecode(TGifImageRecord& Image, bool AllData) {
   LzwBegin(&Image);
   StartProgress(int(FImageStream->Size()), "LZW decode image");
   TLzwDecoder decoder;
-  decoder.Decode(FImageStream->Data, Image.CodeSize, Image.PixelIndices,
-                 Image.Interlaced ? TLzwSurplus::StartOver : TLzwSurplus::Drop,
-                 [this](int Position) { UpdateProgress(Position); });
-  if (Image.Interlaced) Deinterlace(Image.PixelIndices, Image.Width, Image.Height);
+  const bool complete =
+      decoder.Decode(FImageStream->Data, Image.CodeSize, Image.PixelIndices,
+                     [this](int Position) { UpdateProgress(Position); }) != TLzwEnd::DataOut;
+  if (Image.Interlaced && (complete || AllData))
+    Deinterlace(Image.PixelIndices, Image.Width, Image.Height);
   EndProgress();
   LzwEnd();
+  return complete;
 }
 
-void TGif::SimpleDecode(TGifImageRecord& Image) {
+bool TGif::SimpleDecode(TGifImageRecord& Image, bool /*AllData*/) {
   LzwBegin(&Image);
   Image.Interlaced = false; // this variant is always in row order
   const std::vector<std::uint8_t>& data = FImageStream->Data;
   StartProgress(int(data.size()), "simple decode image");
+  const std::size_t count = Image.PixelIndices.size();
+  std::size_t i = 0;
   if (!data.empty()) {
     const int bitsPerPixel = data[0];
     if (bitsPerPixel < 1 || bitsPerPixel > 8)
@@ -148,8 +152,6 @@ void TGif::SimpleDecode(TGifImageRecord& Image) {
     const std::uint32_t mask = (1u << bitsPerPixel) - 1;
     std::uint32_t bits = 0;
     int bitCount = 0;
-    std::size_t i = 0;
-    const std::size_t count = Image.PixelIndices.size();
     for (std::size_t pos = 1; pos < data.size() && i < count; ++pos) {
       if (pos % 100 == 0) UpdateProgress(int(pos));
       bits |= std::uint32_t(data[pos]) << bitCount;
@@ -163,4 +165,5 @@ void TGif::SimpleDecode(TGifImageRecord& Image) {
   }
   EndProgress();
   LzwEnd();
+  return i >= count;
 }

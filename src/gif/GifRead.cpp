@@ -2,12 +2,17 @@
 // through a write and a read.
 //
 // Where this reader departs from a plain reading of the format, on purpose:
-// - Any field that would be read past the end of the data raises error 9; no
-//   read leaves the buffer. A stream too short for its signature is error 1.
+// - The stream is read as it is parsed, never whole first: a stream that is no
+//   GIF fails at its signature however long it is.
+// - Any field that would be read past the end of the data raises error 9. A
+//   stream too short for its signature is error 1.
 // - Images of width or height 0 are accepted with an empty pixel array.
-// - A stream may allocate pixels for at most MaxPixelsPerStream images' worth
-//   in all (error 15 before the allocation), so a small hostile file cannot
-//   make the reader take gigabytes.
+// - A load may allocate PixelLimit() pixels in all (error 15 before the
+//   allocation), and its records (tables, images, extensions) may take a
+//   bounded multiple of the bytes read (error 15), so a small hostile file
+//   cannot make the reader take gigabytes.
+// - An image's data is decoded as it is gathered once it outgrows what the
+//   image could need; once it places every pixel the rest is read over.
 // - Colour-table entries the stream does not fill are 0.
 #include "gif/Gif.h"
 
@@ -23,21 +28,16 @@
 
 namespace {
 
-// 2^28 pixels (256 MiB of indices): far above any rendering of text, far
-// below what a 16-bit width and height allow (2^32 per image).
-constexpr std::size_t MaxPixelsPerStream = std::size_t(1) << 28;
+// Records may take this many bytes per stream byte read, beyond a fixed
+// allowance: real files stay far below (a 256-entry table is 768 bytes in the
+// stream and about 1 KiB here); a stream of thousands of tiny tables or empty
+// extensions does not.
+constexpr std::size_t ModelBytesPerStreamByte = 16;
+constexpr std::size_t ModelBytesAllowance = std::size_t(32) << 20;
 
-std::vector<std::uint8_t> ReadWholeStream(std::istream& Stream) {
-  Stream.clear();
-  Stream.seekg(0, std::ios::beg);
-  std::vector<std::uint8_t> bytes;
-  char chunk[65536];
-  while (Stream.read(chunk, sizeof chunk) || Stream.gcount() > 0) {
-    bytes.insert(bytes.end(), chunk, chunk + Stream.gcount());
-    if (!Stream) break;
-  }
-  return bytes;
-}
+// An image's data is first decoded, while being gathered, at this size or
+// twice its pixels, whichever is more, then at each doubling.
+constexpr std::size_t FirstDecodeTry = std::size_t(64) << 10;
 
 // Zeroed pixels. The first touch of a large array costs a page fault per
 // 4 KiB page, which dominates reading a large, sparse image; huge pages cut
@@ -57,8 +57,53 @@ void AllocatePixels(std::vector<std::uint8_t>& Pixels, std::size_t Count) {
 
 } // namespace
 
+// The bytes of a load: all at hand, or fetched from a stream a piece at a time.
+class TGifSource {
+public:
+  explicit TGifSource(std::span<const std::uint8_t> Bytes) : FData(Bytes) {}
+  explicit TGifSource(std::istream& Stream) : FStream(&Stream) {}
+
+  std::size_t Consumed() const { return FBefore + FAt; }
+  bool AtEnd() { return FAt == FData.size() && !Fetch(); }
+  std::uint8_t Next() { return FData[FAt++]; } // after AtEnd said false
+
+  // Copies (or, with no Out, reads over) up to Count bytes; the number there were.
+  std::size_t Read(std::uint8_t* Out, std::size_t Count) {
+    std::size_t done = 0;
+    while (done < Count && !AtEnd()) {
+      const std::size_t n = std::min(Count - done, FData.size() - FAt);
+      if (Out) std::copy_n(FData.data() + FAt, n, Out + done);
+      FAt += n;
+      done += n;
+    }
+    return done;
+  }
+
+private:
+  bool Fetch() {
+    if (!FStream || !*FStream) return false;
+    FBefore += FData.size();
+    FBuffer.resize(std::size_t(1) << 16);
+    FStream->read(reinterpret_cast<char*>(FBuffer.data()), std::streamsize(FBuffer.size()));
+    FData = std::span(FBuffer.data(), std::size_t(FStream->gcount()));
+    FAt = 0;
+    return !FData.empty();
+  }
+
+  std::istream* FStream = nullptr;
+  std::span<const std::uint8_t> FData; // the bytes at hand
+  std::size_t FAt = 0;
+  std::size_t FBefore = 0; // bytes consumed before those at hand
+  std::vector<std::uint8_t> FBuffer;
+};
+
 void TGif::LoadFromStream(std::istream& Stream) {
-  LoadFromBytes(ReadWholeStream(Stream));
+  // From the start when the stream can go there; a pipe is read from where it is.
+  Stream.clear();
+  Stream.seekg(0, std::ios::beg);
+  Stream.clear();
+  TGifSource source(Stream);
+  LoadFrom(source);
 }
 
 void TGif::LoadFromFile(const std::string& FileName) {
@@ -68,20 +113,29 @@ void TGif::LoadFromFile(const std::string& FileName) {
 }
 
 void TGif::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
+  TGifSource source(Bytes);
+  LoadFrom(source);
+}
+
+void TGif::LoadFrom(TGifSource& Source) {
   Clear();
   GifLastError = 0;
   GifLastErrorText.clear();
   FPixelsRead = 0;
-  FDataStream = std::make_unique<TMemoryStream>();
-  FDataStream->Data.assign(Bytes.begin(), Bytes.end());
+  FModelBytes = 0;
   FImageStream = std::make_unique<TMemoryStream>();
   FPendingExtensions.reset();
+  FSource = &Source;
+  struct TDone {
+    TGif& Gif;
+    ~TDone() { Gif.FSource = nullptr; }
+  } done{*this};
 
   ReadSignature();
   ReadScreen();
   for (bool trailer = false; !trailer;) {
-    if (FDataStream->Position >= FDataStream->Size()) GifError(TGifErrorCode::NoTerminator);
-    switch (ReadByte()) {
+    if (Source.AtEnd()) GifError(TGifErrorCode::NoTerminator);
+    switch (Source.Next()) {
     case 0x00:
       break;
     case gifblock::Trailer:
@@ -99,14 +153,25 @@ void TGif::LoadFromBytes(std::span<const std::uint8_t> Bytes) {
   }
   if (FPendingExtensions) GifError(TGifErrorCode::ExtensionOutOfOrder);
   if (FImages.empty()) GifError(TGifErrorCode::NoImageDescription);
-  FDataStream.reset();
   FImageStream.reset();
 }
 
+// Counts memory the load's records take against what its bytes so far allow.
+void TGif::AddModelBytes(std::size_t Bytes) {
+  FModelBytes += Bytes;
+  if (FModelBytes > ModelBytesAllowance + ModelBytesPerStreamByte * FSource->Consumed())
+    GifError(TGifErrorCode::ValueOutOfRange, "records beyond the stream's memory limit");
+}
+
 std::uint8_t TGif::ReadByte() {
-  if (FDataStream->Position >= FDataStream->Size())
-    GifError(TGifErrorCode::NoTerminator, "field past the end");
-  return FDataStream->Data[FDataStream->Position++];
+  if (FSource->AtEnd()) GifError(TGifErrorCode::NoTerminator, "field past the end");
+  return FSource->Next();
+}
+
+// Out null reads the bytes over.
+void TGif::ReadBytes(std::uint8_t* Out, std::size_t Count) {
+  if (FSource->Read(Out, Count) < Count)
+    GifError(TGifErrorCode::NoTerminator, "sub-block past the end");
 }
 
 int TGif::ReadInteger(int Size) {
@@ -119,10 +184,9 @@ int TGif::ReadInteger(int Size) {
 }
 
 void TGif::ReadSignature() {
-  TMemoryStream& data = *FDataStream;
-  const std::size_t count = std::min<std::size_t>(6, data.Size());
-  FSignature.replace(0, count, reinterpret_cast<const char*>(data.Data.data()), count);
-  data.Position = count;
+  std::uint8_t bytes[6];
+  const std::size_t count = FSource->Read(bytes, sizeof bytes);
+  FSignature.replace(0, count, reinterpret_cast<const char*>(bytes), count);
   std::string upper = FSignature;
   for (char& c : upper)
     c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -147,6 +211,7 @@ void TGif::ReadScreen() {
 
 int TGif::ReadColorTable(int Count) {
   if (Count < 1) return -1;
+  AddModelBytes(sizeof(TGifColorTable) + 64); // with its control block and list entry
   FColorTables.push_back(std::make_shared<TGifColorTable>());
   const int index = int(FColorTables.size()) - 1;
   TGifColorTable& table = *FColorTables.back();
@@ -161,6 +226,7 @@ int TGif::ReadColorTable(int Count) {
 }
 
 void TGif::ReadImage() {
+  AddModelBytes(sizeof(TGifImageRecord) + 96); // with its pixel array's and list entry's overhead
   FImages.push_back(std::make_unique<TGifImageRecord>());
   TGifImageRecord& image = *FImages.back();
   image.Index = int(FImages.size()) - 1;
@@ -184,27 +250,42 @@ void TGif::ReadImage() {
   if (image.ColorTableIndex < 0) GifError(TGifErrorCode::NoColorTable);
 
   image.CodeSize = ReadInteger(1);
-  TMemoryStream& data = *FDataStream;
-  for (std::size_t n = ReadByte(); n > 0; n = ReadByte()) {
-    if (n > data.Size() - data.Position)
-      GifError(TGifErrorCode::NoTerminator, "image data past the end");
-    FImageStream->Write(data.Data.data() + data.Position, n);
-    data.Position += n;
-  }
 
   const std::size_t pixels = std::size_t(image.Width) * std::size_t(image.Height);
-  if (pixels > MaxPixelsPerStream - FPixelsRead)
+  if (pixels > FPixelLimit || FPixelsRead > FPixelLimit - pixels)
     GifError(TGifErrorCode::ValueOutOfRange, "pixels beyond the stream's limit");
   FPixelsRead += pixels;
   image.PixelCount = int(pixels);
   AllocatePixels(image.PixelIndices, pixels);
-  if (image.CodeSize != 0)
-    LzwDecode(image);
-  else
-    SimpleDecode(image);
+
+  // Surplus data, however long, is read over instead of gathered: past a size
+  // the pixels could not need, what is gathered is decoded, and once that
+  // decode is complete the rest of the data cannot change it.
+  const auto decode = [&](bool AllData) {
+    return image.CodeSize != 0 ? LzwDecode(image, AllData) : SimpleDecode(image, AllData);
+  };
+  std::vector<std::uint8_t>& data = FImageStream->Data;
+  std::size_t nextTry = std::max(FirstDecodeTry, 2 * pixels);
+  bool complete = false;
+  for (std::size_t n = ReadByte(); n > 0; n = ReadByte()) {
+    if (complete) {
+      ReadBytes(nullptr, n);
+      continue;
+    }
+    const std::size_t at = data.size();
+    data.resize(at + n);
+    ReadBytes(data.data() + at, n);
+    if (data.size() >= nextTry) {
+      complete = decode(false);
+      nextTry *= 2;
+    }
+  }
+  if (!complete) decode(true);
 }
 
 void TGif::ReadExtension() {
+  // Thrice: the list holds its old and new copies while it grows.
+  AddModelBytes(3 * sizeof(TGifExtension));
   if (!FPendingExtensions) FPendingExtensions.emplace();
   TGifExtension& ext = FPendingExtensions->emplace_back();
   ext.Kind = ReadByte();
@@ -254,15 +335,12 @@ void TGif::ReadExtension() {
   }
 }
 
-void TGif::ReadSubBlocks(std::vector<TGifSubBlock>& List) {
-  TMemoryStream& data = *FDataStream;
+void TGif::ReadSubBlocks(TGifSubBlocks& List) {
+  std::uint8_t bytes[255];
   for (int n = ReadByte(); n != 0; n = ReadByte()) {
-    if (std::size_t(n) > data.Size() - data.Position)
-      GifError(TGifErrorCode::NoTerminator, "sub-block past the end");
-    TGifSubBlock& block = List.emplace_back();
-    block.Length = n;
-    std::copy_n(data.Data.data() + data.Position, n, block.Bytes.data());
-    data.Position += std::size_t(n);
+    ReadBytes(bytes, std::size_t(n));
+    AddModelBytes(3 * std::size_t(n + 1)); // the list's old and new copies while it grows
+    List.Add({bytes, std::size_t(n)});
   }
 }
 
@@ -276,6 +354,14 @@ void TGif::Assign(const TGif* Source) {
 }
 
 void TGif::Assign(const TBitmap* Source) {
+  // One of this object's own bitmaps would go with the Clear: a copy is added.
+  for (const auto& image : FImages)
+    if (Source && image->Bitmap.get() == Source) {
+      const TBitmap copy = *Source;
+      Clear();
+      AddBitmap(&copy);
+      return;
+    }
   Clear();
   AddBitmap(Source);
 }

@@ -153,7 +153,7 @@ void TGif::WriteExtension(const TGifExtension& Ext) {
   }
 }
 
-void TGif::WriteSubBlocks(const std::vector<TGifSubBlock>& List) {
+void TGif::WriteSubBlocks(const TGifSubBlocks& List) {
   for (const TGifSubBlock& block : List) {
     const std::uint8_t length = std::uint8_t(block.Length);
     // An empty sub-block would end the sequence early.
@@ -175,9 +175,12 @@ void TGif::WriteImage(TGifImageRecord& Image) {
                       | (Image.Sorted ? 0x20 : 0)        // sort flag
                       | SizeCode(Image.ColorTableSize)); // table size
   if (Image.HasLocalColorTable) WriteColorTable(Image.ColorTableIndex);
-  WriteInteger(1, Image.CodeSize);
-  if (Image.CodeSize != 0)
-    LzwEncode(Image);
+  // Readers disagree on when codes widen at code size 1 (giflib and Pillow
+  // differ); at 2, the smallest the format allows, they all agree.
+  const int codeSize = Image.CodeSize == 1 ? 2 : Image.CodeSize;
+  WriteInteger(1, codeSize);
+  if (codeSize != 0)
+    LzwEncode(Image, codeSize);
   else
     SimpleEncode(Image);
   const std::vector<std::uint8_t>& data = FImageStream->Data;

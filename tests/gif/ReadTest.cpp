@@ -208,11 +208,8 @@ TEST(Read, ExtensionsBelongToTheImageAfterThem) {
   ASSERT_EQ(gif.GetImage(0).Extensions->size(), 2u);
   const TGifExtension& comment = (*gif.GetImage(0).Extensions)[0];
   EXPECT_EQ(comment.Kind, 0xFE);
-  ASSERT_EQ(comment.Data.size(), 2u);
-  EXPECT_EQ(comment.Data[0].Length, 2);
-  EXPECT_EQ(comment.Data[0].Bytes[1], 'i');
-  EXPECT_EQ(comment.Data[1].Length, 1);
-  EXPECT_EQ(comment.Data[1].Bytes[0], '!');
+  EXPECT_EQ(comment.Data.size(), 2u);
+  EXPECT_TRUE(comment.Data == (TGifSubBlocks{{'h', 'i'}, {'!'}}));
   ASSERT_EQ(gif.GetImage(1).Extensions->size(), 1u);
   const TGifExtension& gce = (*gif.GetImage(1).Extensions)[0];
   EXPECT_EQ(gce.Kind, 0xF9);
@@ -243,14 +240,12 @@ TEST(Read, PlainTextAndApplicationFields) {
   EXPECT_EQ(ext[0].CellHeight, 6);
   EXPECT_EQ(ext[0].ForegroundIndex, 7);
   EXPECT_EQ(ext[0].BackgroundIndex, 8);
-  ASSERT_EQ(ext[0].Data.size(), 1u);
-  EXPECT_EQ(std::string(ext[0].Data[0].Bytes.begin(), ext[0].Data[0].Bytes.begin() + 3), "abc");
+  EXPECT_TRUE(ext[0].Data == (TGifSubBlocks{{'a', 'b', 'c'}}));
   EXPECT_EQ(ext[1].Kind, 0xFF);
   EXPECT_EQ(ext[1].BlockSize, 11);
   EXPECT_EQ(std::string(ext[1].Identifier.begin(), ext[1].Identifier.end()), "NETSCAPE");
   EXPECT_EQ(std::string(ext[1].AuthCode.begin(), ext[1].AuthCode.end()), "2.0");
-  ASSERT_EQ(ext[1].Data.size(), 1u);
-  EXPECT_EQ(ext[1].Data[0].Length, 3);
+  EXPECT_TRUE(ext[1].Data == (TGifSubBlocks{{1, 0, 0}}));
 }
 
 TEST(Read, ZeroSizedImagesAreAccepted) {

@@ -144,9 +144,7 @@ TEST(WriteGiflib, SeveralImagesWithLocalTablesAndAllExtensions) {
   gif.GetImage(2).Interlaced = true;
   gif.SetTransparent(true);
 
-  TGifSubBlock text;
-  text.Length = 5;
-  std::copy_n("hello", 5, text.Bytes.begin());
+  const std::initializer_list<std::uint8_t> text{'h', 'e', 'l', 'l', 'o'};
   TGifExtension comment;
   comment.Kind = 0xFE;
   comment.Data = {text};

@@ -110,13 +110,6 @@ TEST(Write, ImageDataIsCutInto255ByteSubBlocks) {
   }
 }
 
-TGifSubBlock Block(std::initializer_list<std::uint8_t> bytes) {
-  TGifSubBlock b;
-  b.Length = int(bytes.size());
-  std::copy(bytes.begin(), bytes.end(), b.Bytes.begin());
-  return b;
-}
-
 // The bytes between the screen (global table of 2) and the image separator.
 Bytes ExtensionBytes(const TGifExtension& ext) {
   auto gif = TGif::CreateFromBitmap(TBitmap(1, 1));
@@ -131,7 +124,7 @@ Bytes ExtensionBytes(const TGifExtension& ext) {
 TEST(Write, ExtensionBlocks) {
   TGifExtension comment;
   comment.Kind = 0xFE;
-  comment.Data = {Block({1, 2, 3}), TGifSubBlock{}, Block({4, 5, 6, 7, 8})};
+  comment.Data = {{1, 2, 3}, {}, {4, 5, 6, 7, 8}};
 
   TGifExtension text;
   text.Kind = 0x01;
@@ -144,14 +137,14 @@ TEST(Write, ExtensionBlocks) {
   text.CellHeight = 8;
   text.ForegroundIndex = 1;
   text.BackgroundIndex = 0;
-  text.Data = {Block({'h', 'i'})};
+  text.Data = {{'h', 'i'}};
 
   TGifExtension app;
   app.Kind = 0xFF;
   app.BlockSize = 11;
   app.Identifier = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E'};
   app.AuthCode = {'2', '.', '0'};
-  app.Data = {Block({1, 0, 0})};
+  app.Data = {{1, 0, 0}};
 
   TGifExtension control;
   control.Kind = 0xF9;
