@@ -2,10 +2,14 @@
 
 #include "base/Strings.h"
 #include "cli/CliError.h"
-#include "cli/Files.h"
 #include "gif/Gif.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <istream>
+#include <memory>
+#include <streambuf>
 
 namespace cli {
 
@@ -147,12 +151,61 @@ std::string DescribeGif(TGif& gif, bool indices) {
   return out;
 }
 
+namespace {
+
+// A file as a stream the reader pulls from as it parses, so a stream that is
+// no GIF (or never ends) is refused at its first bytes, never read whole.
+class TFileReadBuf : public std::streambuf {
+public:
+  explicit TFileReadBuf(std::FILE* File) : FFile(File) {}
+  int Error() const { return FError; }
+
+protected:
+  int_type underflow() override {
+    const std::size_t n = std::fread(FBuffer, 1, sizeof FBuffer, FFile);
+    if (n == 0) {
+      // A directory opens but fails on the first read (EISDIR).
+      if (std::ferror(FFile)) FError = errno ? errno : EIO;
+      return traits_type::eof();
+    }
+    setg(FBuffer, FBuffer, FBuffer + n);
+    return traits_type::to_int_type(FBuffer[0]);
+  }
+
+private:
+  std::FILE* FFile;
+  int FError = 0;
+  char FBuffer[1 << 16];
+};
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+[[noreturn]] void Unreadable(const std::string& name, int err) {
+  throw ECliError("cannot read GIF file \"" + name + "\": " + std::strerror(err));
+}
+
+} // namespace
+
 std::string InspectFile(const std::string& path, bool indices) {
-  const std::string bytes = ReadWholeFile(path, "GIF file");
+  const bool standardInput = path == "-";
+  std::unique_ptr<std::FILE, FileCloser> owned;
+  std::FILE* f = stdin;
+  if (!standardInput) {
+    owned.reset(std::fopen(path.c_str(), "rb"));
+    if (!owned) Unreadable(path, errno);
+    f = owned.get();
+  }
+  const std::string name = standardInput ? "standard input" : path;
+  auto buffer = std::make_unique<TFileReadBuf>(f);
+  std::istream stream(buffer.get());
   TGif gif;
   try {
-    gif.LoadFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    gif.LoadFromStream(stream);
   } catch (const EInvalidGraphicOperation& e) {
+    // What could not be read is a read error, whatever the reader made of it.
+    if (buffer->Error()) Unreadable(name, buffer->Error());
     throw ECliError(path + ": " + e.what(), ExitCodec);
   }
   return DescribeGif(gif, indices);

@@ -288,6 +288,7 @@ private:
   // Kept between saves; a save started from this one's progress report finds
   // none here and makes its own.
   std::unique_ptr<TLzwEncoder> FEncoder;
+  std::unique_ptr<TLzwDecoder> FDecoder; // likewise
   TGifProgress FProgress;
   std::size_t FPixelLimit = DefaultPixelLimit;
   // The load in progress: its source, the pixels it allocated and the memory

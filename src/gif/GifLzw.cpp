@@ -127,10 +127,13 @@ void TGif::SimpleEncode(TGifImageRecord& Image) {
 bool TGif::LzwDecode(TGifImageRecord& Image, bool AllData) {
   LzwBegin(&Image);
   StartProgress(int(FImageStream->Size()), "LZW decode image");
-  TLzwDecoder decoder;
+  // Kept across images: a stream of many tiny images allocates its tables once.
+  std::unique_ptr<TLzwDecoder> decoder = std::move(FDecoder);
+  if (!decoder) decoder = std::make_unique<TLzwDecoder>();
   const bool complete =
-      decoder.Decode(FImageStream->Data, Image.CodeSize, Image.PixelIndices,
-                     [this](int Position) { UpdateProgress(Position); }) != TLzwEnd::DataOut;
+      decoder->Decode(FImageStream->Data, Image.CodeSize, Image.PixelIndices,
+                      [this](int Position) { UpdateProgress(Position); }) != TLzwEnd::DataOut;
+  FDecoder = std::move(decoder);
   if (Image.Interlaced && (complete || AllData))
     Deinterlace(Image.PixelIndices, Image.Width, Image.Height);
   EndProgress();

@@ -1,6 +1,8 @@
 // `inspect` shows what the reader sees, agrees with giflib, and refuses bad files cleanly.
 #include "GifOracle.h"
 
+#include <cstdio>
+
 using namespace clitest;
 
 namespace {
@@ -138,6 +140,28 @@ TEST(Inspect, FilesThatCannotBeReadExitTwo) {
   const TRun r = RunCli({"inspect", "--", "-odd.gif"}, {}, dir.Path());
   EXPECT_EQ(r.Exit, 0) << r.Err;
   EXPECT_TRUE(r.Out.starts_with("signature: GIF89a\n"));
+}
+
+// An endless or huge input is refused at its first bytes, never read whole.
+TEST(Inspect, EndlessInputFailsAtTheSignature) {
+  const TRun zero = RunCli({"inspect", "/dev/zero"});
+  EXPECT_EQ(zero.Exit, 1) << zero.Err;
+  ExpectOneErrorLine(zero);
+  EXPECT_NE(zero.Err.find("TGif: Invalid GIF Signature Code"), std::string::npos) << zero.Err;
+
+  // The writer of a 64 MB pipe is cut off (SIGPIPE) once inspect has refused it.
+  TTempDir dir;
+  WriteFile(dir / "pipe.sh", "head -c 64000000 /dev/zero | \"$1\" inspect - 2>/dev/null\n"
+                             "echo \"${PIPESTATUS[0]} ${PIPESTATUS[1]}\"\n");
+  const std::string command =
+      "/bin/bash '" + (dir / "pipe.sh").string() + "' '" + CliPath().string() + "'";
+  std::FILE* shell = popen(command.c_str(), "r");
+  ASSERT_NE(shell, nullptr);
+  char line[64] = {};
+  const bool read = std::fgets(line, sizeof line, shell) != nullptr;
+  pclose(shell);
+  ASSERT_TRUE(read);
+  EXPECT_STREQ(line, "141 1\n") << "head's status, then inspect's";
 }
 
 } // namespace
