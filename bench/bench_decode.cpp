@@ -1,9 +1,14 @@
 // GIF decoding throughput: our reader against giflib's DGifGetLine on the same
 // files, the three images of the encode benchmark written by giflib. Pixels
 // count as bytes.
+//
+// Hostile/*: files of about 10 MB made to cost time or memory (HostileGifs.h);
+// each must load or fail within 0.5 s. bench/hostile_memory.sh runs each alone
+// for its peak memory.
 #include "BenchImages.h"
 #include "gif/Gif.h"
 #include "gif/GiflibEncode.h"
+#include "gif/HostileGifs.h"
 
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
@@ -82,6 +87,44 @@ void Giflib(benchmark::State& State, const std::vector<std::uint8_t>& File, cons
   State.SetBytesProcessed(std::int64_t(State.iterations()) * Img.Width * Img.Height);
   State.counters["gif_bytes"] = double(File.size());
 }
+
+// One load of a hostile file, however it ends. The file is made when the
+// benchmark runs, so a run of one benchmark holds only its own.
+void Hostile(benchmark::State& State, std::vector<std::uint8_t> (*Make)()) {
+  const std::vector<std::uint8_t> file = Make();
+  int error = 0;
+  for (auto _ : State) {
+    TGif gif;
+    try {
+      gif.LoadFromBytes(file);
+    } catch (const EInvalidGraphicOperation& e) {
+      error = e.Code();
+    }
+    benchmark::DoNotOptimize(gif.ImageCount());
+  }
+  State.counters["file_MB"] = double(file.size()) / 1e6;
+  State.counters["error"] = error;
+}
+
+constexpr std::size_t MB = 1000000;
+using TMake = std::vector<std::uint8_t> (*)();
+const std::pair<const char*, TMake> HostileFiles[] = {
+    {"surplus_3MB_1x1", [] { return hostile_gifs::SurplusData(3 * MB, false); }},
+    {"surplus_3MB_1x1_interlaced", [] { return hostile_gifs::SurplusData(3 * MB, true); }},
+    {"surplus_10MB_1x1", [] { return hostile_gifs::SurplusData(10 * MB, false); }},
+    {"surplus_10MB_1x1_interlaced", [] { return hostile_gifs::SurplusData(10 * MB, true); }},
+    {"one_byte_sub_blocks_10MB", [] { return hostile_gifs::OneByteSubBlocks(5 * MB); }},
+    {"tiny_local_tables_10MB", [] { return hostile_gifs::TinyLocalTables(10 * MB / 18); }},
+    {"empty_comments_10MB", [] { return hostile_gifs::EmptyComments(10 * MB / 3); }},
+};
+
+const bool RegisteredHostile = [] {
+  for (const auto& [name, make] : HostileFiles)
+    benchmark::RegisterBenchmark((std::string("Hostile/") + name).c_str(), Hostile, make)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
+  return true;
+}();
 
 const bool Registered = [] {
   static const TIndexed text2 = TextImage(2000, 2000, false);
