@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sstream>
 #include <streambuf>
 
 namespace {
@@ -37,7 +36,8 @@ TEST(HostileInput, SurplusDataAfterTheLastPixelIsNotDecoded) {
   TBytes pixels(1000);
   EXPECT_EQ(TLzwDecoder().Decode(data, 8, pixels, [&](int p) { positions.push_back(p); }),
             TLzwEnd::Full);
-  EXPECT_TRUE(positions.empty()) << "read up to byte " << (positions.empty() ? 0 : positions.back());
+  EXPECT_TRUE(positions.empty()) << "read up to byte "
+                                 << (positions.empty() ? 0 : positions.back());
   EXPECT_EQ(pixels, TBytes(1000, 0));
 }
 
@@ -77,7 +77,8 @@ TEST(HostileInput, LongDataDecodedWhileGatheredGivesGiflibsPixels) {
     gif.LoadFromBytes(file);
     const GiflibGif want = GiflibDecode(file);
     ASSERT_EQ(want.Error, "");
-    EXPECT_EQ(gif.GetImage(0).PixelIndices, want.Images.at(0).Pixels) << "interlaced " << interlaced;
+    EXPECT_EQ(gif.GetImage(0).PixelIndices, want.Images.at(0).Pixels)
+        << "interlaced " << interlaced;
   }
 }
 

@@ -275,8 +275,7 @@ TEST(LzwCoder, TruncatedAndCorruptData) {
   };
   for (const Row& row : rows) {
     TBytes pixels(3);
-    const TRaised r =
-        Raised([&] { TLzwDecoder().Decode(row.data, row.codeSize, pixels); });
+    const TRaised r = Raised([&] { TLzwDecoder().Decode(row.data, row.codeSize, pixels); });
     EXPECT_EQ(r.Code, row.code) << row.name;
     if (row.code >= 0)
       EXPECT_EQ(r.Detail, row.detail) << row.name;
