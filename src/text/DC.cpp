@@ -5,6 +5,7 @@
 #include "text/Glyphs.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -65,9 +66,22 @@ TClip Intersect(TClip a, const TRect& r) {
           std::min(a.Bottom, r.Bottom)};
 }
 
-inline std::uint8_t Mix(unsigned dst, unsigned src, unsigned alpha) {
-  const unsigned v = dst * (255 - alpha) + src * alpha + 128;
-  return std::uint8_t((v + (v >> 8)) >> 8);
+// Anti-aliased edges are blended in 17 levels (0 to 16), as the desktop draws
+// them: a rendering then holds few enough colours for a GIF's table to keep
+// the background, text and shadow colours exact.
+constexpr int CoverageLevels = 16;
+
+constexpr std::array<std::uint8_t, 256> MakeLevels() {
+  std::array<std::uint8_t, 256> levels{};
+  for (unsigned a = 0; a < 256; ++a)
+    levels[a] = std::uint8_t((a * CoverageLevels + 127) / 255);
+  return levels;
+}
+constexpr std::array<std::uint8_t, 256> Level = MakeLevels();
+
+inline std::uint8_t Mix(unsigned dst, unsigned src, unsigned level) {
+  return std::uint8_t((dst * (CoverageLevels - level) + src * level + CoverageLevels / 2) /
+                      CoverageLevels);
 }
 
 void FillSpan(TDC& dc, const TClip& area, TColor color) {
@@ -87,31 +101,89 @@ void FillSpan(TDC& dc, const TClip& area, TColor color) {
     std::memcpy(dc.ScanLine(y) + std::size_t(area.Left) * std::size_t(bytes), first, span);
 }
 
+// Blends coverage (one byte per pixel, stride bytes a row) into the
+// rectangle, clipped beforehand, whose top-left pixel it covers. Over the
+// background (the selected brush, which filled the surface) an edge takes
+// any of the 17 levels; over anything else, a shadow and its edges, every
+// second one. Otherwise a text edge over a shadow edge would make a colour
+// of every pair of levels: more than the 256 a GIF holds.
 template <int Bytes>
-void BlendGlyph(TDC& dc, const text_detail::TGlyph& glyph, int x0, int y0, const TClip& clip,
-                TColor color) {
-  const int left = std::max(x0, clip.Left), right = std::min(x0 + glyph.Width, clip.Right);
-  const int top = std::max(y0, clip.Top), bottom = std::min(y0 + glyph.Rows, clip.Bottom);
-  if (left >= right || top >= bottom) return;
+void BlendCoverage(TDC& dc, const std::uint8_t* coverage, std::size_t stride, const TClip& area,
+                   TColor color) {
   const unsigned b = GetBValue(color), g = GetGValue(color), r = GetRValue(color);
-  for (int y = top; y < bottom; ++y) {
-    const std::uint8_t* coverage =
-        glyph.Coverage.data() + std::size_t(y - y0) * std::size_t(glyph.Width) + (left - x0);
-    std::uint8_t* px = dc.ScanLine(y) + std::size_t(left) * Bytes;
-    for (int x = left; x < right; ++x, px += Bytes) {
-      const unsigned alpha = *coverage++;
-      if (alpha == 0) continue;
-      if (alpha == 255) {
+  const TColor back = dc.BrushColor();
+  const std::uint8_t backB = GetBValue(back), backG = GetGValue(back), backR = GetRValue(back);
+  for (int y = area.Top; y < area.Bottom; ++y, coverage += stride) {
+    const std::uint8_t* c = coverage;
+    std::uint8_t* px = dc.ScanLine(y) + std::size_t(area.Left) * Bytes;
+    for (int x = area.Left; x < area.Right; ++x, px += Bytes) {
+      unsigned level = Level[*c++];
+      if (level == 0) continue;
+      if (level < CoverageLevels && (px[0] != backB || px[1] != backG || px[2] != backR))
+        level = (level + 1) & ~1u;
+      if (level == CoverageLevels) {
         px[0] = std::uint8_t(b);
         px[1] = std::uint8_t(g);
         px[2] = std::uint8_t(r);
       } else {
-        px[0] = Mix(px[0], b, alpha);
-        px[1] = Mix(px[1], g, alpha);
-        px[2] = Mix(px[2], r, alpha);
+        px[0] = Mix(px[0], b, level);
+        px[1] = Mix(px[1], g, level);
+        px[2] = Mix(px[2], r, level);
       }
     }
   }
+}
+
+void BlendCoverage(TDC& dc, const std::uint8_t* coverage, std::size_t stride, const TClip& area,
+                   TColor color) {
+  if (dc.Pixels().BitsPerPixel == 32)
+    BlendCoverage<4>(dc, coverage, stride, area, color);
+  else
+    BlendCoverage<3>(dc, coverage, stride, area, color);
+}
+
+// Where a glyph's ink lies on the surface, and its part inside the clip.
+struct TInk {
+  char32_t Char;
+  int X, Y; // its top-left pixel
+  TClip Visible;
+};
+
+const std::uint8_t* CoverageAt(const text_detail::TGlyph& glyph, const TInk& ink) {
+  return glyph.Coverage.data() + std::size_t(ink.Visible.Top - ink.Y) * std::size_t(glyph.Width) +
+         std::size_t(ink.Visible.Left - ink.X);
+}
+
+// The glyphs of one line. Where glyph boxes overlap (italics, marks, tight
+// pairs) their coverage is added up first, so that a pixel two glyphs share
+// gets one of the 17 levels too, not a colour of its own. A glyph is looked up
+// again for drawing: the instance keeps only the last one for sure.
+void DrawInk(TDC& dc, text_detail::TFontInstance& glyphs, const std::vector<TInk>& inks,
+             bool overlap, TColor color) {
+  if (!overlap) {
+    for (const TInk& ink : inks) {
+      const text_detail::TGlyph& glyph = glyphs.Glyph(ink.Char);
+      BlendCoverage(dc, CoverageAt(glyph, ink), std::size_t(glyph.Width), ink.Visible, color);
+    }
+    return;
+  }
+  TClip box = inks.front().Visible;
+  for (const TInk& ink : inks)
+    box = {std::min(box.Left, ink.Visible.Left), std::min(box.Top, ink.Visible.Top),
+           std::max(box.Right, ink.Visible.Right), std::max(box.Bottom, ink.Visible.Bottom)};
+  const std::size_t width = std::size_t(box.Right - box.Left);
+  std::vector<std::uint8_t> sum(width * std::size_t(box.Bottom - box.Top), 0);
+  for (const TInk& ink : inks) {
+    const text_detail::TGlyph& glyph = glyphs.Glyph(ink.Char);
+    const std::uint8_t* in = CoverageAt(glyph, ink);
+    std::uint8_t* out = sum.data() + std::size_t(ink.Visible.Top - box.Top) * width +
+                        std::size_t(ink.Visible.Left - box.Left);
+    const int w = ink.Visible.Right - ink.Visible.Left;
+    for (int y = ink.Visible.Top; y < ink.Visible.Bottom; ++y, in += glyph.Width, out += width)
+      for (int x = 0; x < w; ++x)
+        out[x] = std::uint8_t(std::min(255, out[x] + in[x]));
+  }
+  BlendCoverage(dc, sum.data(), width, box, color);
 }
 
 [[noreturn]] void Refuse(const std::string& what) {
@@ -221,7 +293,7 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
   if (!(format & DT_NOCLIP)) clip = Intersect(clip, rect);
   if (clip.Empty()) return int(height);
   const TColor color = dc.TextColor();
-  const bool wide = dc.Pixels().BitsPerPixel == 32;
+  std::vector<TInk> inks;
   for (std::size_t i = 0; i < lines.Count(); ++i) {
     const int top = rect.Top + int(i) * impl.Height;
     if (top >= clip.Bottom) break;
@@ -230,17 +302,24 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
     if (dc.BkMode() == OPAQUE)
       FillSpan(dc, Intersect(clip, {x, top, x + width, top + impl.Height}), dc.BkColor());
     const int baseline = top + impl.Ascent;
+    inks.clear();
+    bool overlap = false;
+    int inkRight = INT_MIN;
     int pen = x;
     for (char32_t ch : lines.Line(i)) {
       const text_detail::TGlyph& glyph = glyphs.Glyph(ch);
       if (!glyph.Coverage.empty()) {
-        if (wide)
-          BlendGlyph<4>(dc, glyph, pen + glyph.Left, baseline - glyph.Top, clip, color);
-        else
-          BlendGlyph<3>(dc, glyph, pen + glyph.Left, baseline - glyph.Top, clip, color);
+        const int gx = pen + glyph.Left, gy = baseline - glyph.Top;
+        const TClip visible = Intersect(clip, {gx, gy, gx + glyph.Width, gy + glyph.Rows});
+        if (!visible.Empty()) {
+          overlap = overlap || visible.Left < inkRight;
+          inkRight = std::max(inkRight, visible.Right);
+          inks.push_back({ch, gx, gy, visible});
+        }
       }
       pen += glyph.Advance;
     }
+    if (!inks.empty()) DrawInk(dc, glyphs, inks, overlap, color);
     if (width > 0 && font.Description().lfUnderline) {
       const int bar = baseline + impl.UnderlineTop;
       FillSpan(dc, Intersect(clip, {x, bar, x + width, bar + impl.UnderlineThickness}), color);
