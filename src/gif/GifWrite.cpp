@@ -3,6 +3,7 @@
 
 #include "base/AtomicFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -94,8 +95,21 @@ void TGif::WriteSignature() {
 void TGif::WriteScreen() {
   Check16(FScreen.Width);
   Check16(FScreen.Height);
-  WriteInteger(2, FScreen.Width);
-  WriteInteger(2, FScreen.Height);
+  int width = FScreen.Width, height = FScreen.Height;
+  // Images made from bitmaps leave the screen at 0 x 0; other programs take
+  // the screen for the picture's size (or refuse images outside it), so the
+  // file declares one that holds every image. The model keeps its own.
+  if (width == 0 && height == 0)
+    for (const auto& image : FImages) {
+      // Fields out of range are refused when the image is written.
+      const auto reach = [](int At, int Size) {
+        return int(std::clamp<long long>((long long)At + Size, 0, 0xFFFF));
+      };
+      width = std::max(width, reach(image->Left, image->Width));
+      height = std::max(height, reach(image->Top, image->Height));
+    }
+  WriteInteger(2, width);
+  WriteInteger(2, height);
   const int flags = (FScreen.HasGlobalColorTable ? 0x80 : 0)     // global table
                     | (((FScreen.ColorResolution - 1) & 7) << 4) // colour resolution
                     | (FScreen.Sorted ? 0x08 : 0)                // sort flag

@@ -25,13 +25,16 @@ TEST(Write, WorkedExportGif) {
   auto gif = TGif::CreateFromBitmap(b);
   gif->SetTransparent(true);
   const Bytes out = gif->SaveToBytes();
-  const Bytes head = {'G', 'I', 'F', '8',  '9', 'a', 0, 0, 0,    0, 0x91, 0,    0,    255,  255,
-                      255, 0,   0,   0,    200, 0,   0, 0, 0,    0, 0x21, 0xF9, 0x04, 0x01, 0,
-                      0,   0,   0,   0x2C, 0,   0,   0, 0, 0x14, 0, 0x0A, 0,    0x01, 0x08};
+  // The model's screen is 0 x 0; the file declares one that holds the image.
+  const Bytes head = {'G', 'I', 'F', '8',  '9', 'a', 0x14, 0, 0x0A, 0, 0x91, 0,    0,    255,  255,
+                      255, 0,   0,   0,    200, 0,   0,    0, 0,    0, 0x21, 0xF9, 0x04, 0x01, 0,
+                      0,   0,   0,   0x2C, 0,   0,   0,    0, 0x14, 0, 0x0A, 0,    0x01, 0x08};
   EXPECT_EQ(Slice(out, 0, head.size()), head);
   EXPECT_EQ(out.back(), 0x3B);
   EXPECT_EQ(out[out.size() - 2], 0x00);
   EXPECT_EQ(gif->Signature(), "GIF89a");
+  EXPECT_EQ(gif->Width(), 0) << "saving leaves the model's screen as it was";
+  EXPECT_EQ(gif->Height(), 0);
 }
 
 TEST(Write, SignatureFollowsTheExtensionLists) {
