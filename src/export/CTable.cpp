@@ -40,7 +40,10 @@ void TCTable::Prepare(TExportSource Source) {
   FGif->SetTransparent(Choices.Transparent);
   FGif->GetBitmap(0).Transparent = Choices.Transparent;
 
-  FCharCount = CountDistinctChars(FSource.Lines);
+  // What the page writer writes: one file per distinct name of the page's text.
+  FCharCount = CountPageImages(
+      PageLines(FSource.Lines, [this](std::string_view Text) { return MeasureText(Text); }),
+      Choices.NameAsChar);
   FRS1 =
       "Save as HTML with using GIF as chars (total " + std::to_string(FCharCount) + " GIF-files)";
   FRS2 = "Save strings as GIF files (total " + std::to_string(FSource.Lines.size()) + ")";

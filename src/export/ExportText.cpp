@@ -1,10 +1,12 @@
 #include "export/ExportText.h"
+#include "text/Compose.h"
 
 #include "base/Strings.h"
 #include "base/Utf8.h"
 
 #include <cstdio>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -67,12 +69,31 @@ std::string CharName(const TTextChar& Char, bool NameAsChar) {
   return std::to_string(std::uint32_t(Char.Code));
 }
 
-int CountDistinctChars(const std::vector<std::string>& Lines) {
-  std::set<std::string_view> seen;
-  for (const std::string& line : Lines)
+std::vector<std::string> PageLines(const std::vector<std::string>& Lines,
+                                   const std::function<TTextSize(std::string_view)>& Measure) {
+  std::vector<std::string> page;
+  page.reserve(Lines.size());
+  std::unordered_map<std::string, bool> drawn; // by the bytes of a character
+  for (const std::string& line : Lines) {
+    const std::string composed = ComposeText(line);
+    std::string kept;
+    kept.reserve(composed.size());
+    for (const TTextChar& c : SplitChars(composed)) {
+      auto [it, added] = drawn.try_emplace(std::string(c.Bytes), false);
+      if (added) it->second = Measure(c.Bytes).Width > 0;
+      if (it->second) kept += c.Bytes;
+    }
+    page.push_back(std::move(kept));
+  }
+  return page;
+}
+
+int CountPageImages(const std::vector<std::string>& PageLines, bool NameAsChar) {
+  std::set<std::string> names;
+  for (const std::string& line : PageLines)
     for (const TTextChar& c : SplitChars(line))
-      if (c.Code >= 32) seen.insert(c.Bytes);
-  return int(seen.size());
+      names.insert(CharName(c, NameAsChar));
+  return int(names.size());
 }
 
 bool MaskHasPlaceholder(std::string_view Mask) {
@@ -108,6 +129,16 @@ bool NameStaysInFolder(std::string_view Name, std::string_view FromText) {
 std::string WithTrailingSlash(std::string Folder) {
   if (Folder.empty() || Folder.back() != '/') Folder += '/';
   return Folder;
+}
+
+std::string WithDefaultExtension(std::string FileName, std::string_view Ext) {
+  const std::size_t slash = FileName.rfind('/');
+  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+  if (FileName.find('.', base + 1) == std::string::npos) {
+    FileName += '.';
+    FileName += Ext;
+  }
+  return FileName;
 }
 
 std::string FolderOf(const std::string& FileName) {

@@ -4,6 +4,7 @@
 
 #include "export/Export.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,13 @@ std::vector<TTextChar> SplitChars(std::string_view Line);
 // The image name of a character: itself, or its code in decimal.
 std::string CharName(const TTextChar& Char, bool NameAsChar);
 
-// Distinct characters of code 32 or more in the whole text, compared exactly.
-int CountDistinctChars(const std::vector<std::string>& Lines);
+// The text the page is made of: each line composed (a letter and its marks
+// are one character), without the characters that measure no width: they
+// draw nothing, so they get no image and no tag.
+std::vector<std::string> PageLines(const std::vector<std::string>& Lines,
+                                   const std::function<TTextSize(std::string_view)>& Measure);
+// The images such a page has: one per distinct name, compared exactly.
+int CountPageImages(const std::vector<std::string>& PageLines, bool NameAsChar);
 
 // The per-line name: the first "%n" becomes Number, then the first "%t" of
 // the result becomes Text. TextUsed tells whether a "%t" took the text.
@@ -34,6 +40,9 @@ bool NameStaysInFolder(std::string_view Name, std::string_view FromText);
 
 // A folder path ending in exactly the "/" it needs.
 std::string WithTrailingSlash(std::string Folder);
+// The name as the save-file dialog completes it: "." and Ext added when the
+// file's own name has no extension (a leading dot names a hidden file).
+std::string WithDefaultExtension(std::string FileName, std::string_view Ext);
 // The folder part of a full file name, with its "/" ("" for a bare name).
 std::string FolderOf(const std::string& FileName);
 

@@ -4,17 +4,6 @@
 
 #include <algorithm>
 
-namespace {
-
-bool HasExtension(const std::string& FileName) {
-  const std::size_t slash = FileName.rfind('/');
-  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-  // A leading dot names a hidden file, not an extension.
-  return FileName.find('.', base + 1) != std::string::npos;
-}
-
-} // namespace
-
 TSaveResult TCTable::SaveSolid(IExportPlatform& Platform) {
   TSaveResult result;
   TGif& gif = Gif();
@@ -23,10 +12,9 @@ TSaveResult TCTable::SaveSolid(IExportPlatform& Platform) {
     result.Cancelled = true;
     return result;
   }
-  std::string fileName = *chosen;
-  if (NamesFolder(fileName))
-    throw EExportError("The file name [" + fileName + "] names a folder, not a file.");
-  if (!HasExtension(fileName)) fileName += ".gif";
+  if (NamesFolder(*chosen))
+    throw EExportError("The file name [" + *chosen + "] names a folder, not a file.");
+  const std::string fileName = WithDefaultExtension(*chosen, "gif");
   {
     TBusy busy(Platform);
     if (!GoOn(0, 1)) {

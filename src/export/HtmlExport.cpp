@@ -5,23 +5,9 @@
 #include <cerrno>
 #include <system_error>
 #include <unordered_map>
-#include <unordered_set>
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-// The images a page needs: one per distinct name.
-int DistinctNames(const std::vector<std::string>& Lines, bool NameAsChar) {
-  std::unordered_set<std::string> names;
-  for (const std::string& line : Lines)
-    for (const TTextChar& c : SplitChars(line))
-      names.insert(CharName(c, NameAsChar));
-  return int(names.size());
-}
-
-} // namespace
 
 TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   TSaveResult result;
@@ -34,11 +20,11 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
     result.Cancelled = true;
     return result;
   }
-  const std::string& pageName = *chosen;
+  if (NamesFolder(*chosen))
+    throw EExportError("The page [" + *chosen + "] names a folder, not a file.");
+  const std::string pageName = WithDefaultExtension(*chosen, "html");
   const std::string imageFolder = FolderOf(pageName) + "img_char/";
 
-  if (NamesFolder(pageName))
-    throw EExportError("The page [" + pageName + "] names a folder, not a file.");
   std::optional<TBusy> busy; // not over the question at the end
   busy.emplace(Platform);
   // Made before the folder: a page that cannot be created ends the save here.
@@ -56,7 +42,9 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
     throw std::system_error(errno, std::generic_category(),
                             "Cannot write into the image folder " + imageFolder);
 
-  const int total = DistinctNames(FSource.Lines, Choices.NameAsChar) + 1; // and the page
+  const std::vector<std::string> lines =
+      PageLines(FSource.Lines, [this](std::string_view Text) { return MeasureText(Text); });
+  const int total = CountPageImages(lines, Choices.NameAsChar) + 1; // and the page
   int done = 0;
   if (!GoOn(0, total)) {
     result.Stopped = true;
@@ -66,7 +54,7 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   TPageLayout layout;
   std::unordered_map<std::string, int> known;
   int y = 0;
-  for (const std::string& line : FSource.Lines) {
+  for (const std::string& line : lines) {
     std::vector<int>& cells = layout.Cells.emplace_back();
     if (line.empty()) {
       y += MeasureText("W").Height;
@@ -95,7 +83,7 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
     y += height;
   }
 
-  page.Write(BuildPage(layout, FSource.Lines, FSource.Align, Choices));
+  page.Write(BuildPage(layout, lines, FSource.Align, Choices));
   page.Commit();
   result.Written.push_back(pageName);
   GoOn(total, total);

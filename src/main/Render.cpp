@@ -1,4 +1,5 @@
 #include "main/Render.h"
+#include "text/Compose.h"
 
 #include <cmath>
 #include <cstdint>
@@ -31,18 +32,19 @@ void Validate(const TRenderSettings& s, int logPixelsY) {
 }
 
 // A line with a break of its own would be drawn as two; split it so that the
-// lines the export cuts out are the lines that were drawn.
+// lines the export cuts out are the lines that were drawn. Each line is
+// composed, so a letter and its marks are the one character the page names.
 std::vector<std::string> SplitLines(const std::vector<std::string>& lines) {
   std::vector<std::string> out;
   for (const std::string& line : lines) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < line.size(); ++i) {
       if (line[i] != '\r' && line[i] != '\n') continue;
-      out.push_back(line.substr(start, i - start));
+      out.push_back(ComposeText(std::string_view(line).substr(start, i - start)));
       if (line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n') ++i;
       start = i + 1;
     }
-    out.push_back(line.substr(start));
+    out.push_back(ComposeText(std::string_view(line).substr(start)));
   }
   return out;
 }

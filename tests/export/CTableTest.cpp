@@ -101,7 +101,9 @@ TEST(ColourTable, CaptionsCountFilesExactly) {
   const Case cases[] = {
       {"A and a are two files", {"Aa"}, "(total 2 GIF-files)", "(total 1)"},
       {"empty line counts on RS2", {"ab", "", "ba"}, "(total 2 GIF-files)", "(total 3)"},
-      {"tabs are no file", {"a\tb"}, "(total 2 GIF-files)", "(total 1)"},
+      {"a tab drawn with a width has its file", {"a\tb"}, "(total 3 GIF-files)", "(total 1)"},
+      {"a zero-width space has none", {"a\u200Bb"}, "(total 2 GIF-files)", "(total 1)"},
+      {"a letter and its mark are one", {"e\u0301e\u0301"}, "(total 1 GIF-files)", "(total 1)"},
   };
   for (const Case& c : cases) {
     const TFakeRendering r(c.lines);

@@ -252,9 +252,11 @@ TEST(ExportText, CharactersNamesAndCounts) {
   EXPECT_EQ(chars[2].Code, 0xFFFDu) << "a stray byte is a character of its own";
   EXPECT_EQ(CharName(chars[3], true), "z");
 
-  EXPECT_EQ(CountDistinctChars({"Aa"}), 2) << "names are compared exactly";
-  EXPECT_EQ(CountDistinctChars({"a\tb", "", "ba"}), 2) << "tabs are not counted";
-  EXPECT_EQ(CountDistinctChars({"\xC3\xA9\xC3\xA9"}), 1);
+  EXPECT_EQ(CountPageImages({"Aa"}, false), 2) << "names are compared exactly";
+  EXPECT_EQ(CountPageImages({"a\tb", "", "ba"}, false), 3) << "a tab that is drawn has its image";
+  EXPECT_EQ(CountPageImages({"\xC3\xA9\xC3\xA9"}, true), 1);
+  EXPECT_EQ(CountPageImages({"\xFE\xFF"}, true), 2) << "by the bytes of a stray byte";
+  EXPECT_EQ(CountPageImages({"\xFE\xFF"}, false), 1) << "by its code, both are U+FFFD";
 }
 
 TEST(ExportText, MaskNames) {
