@@ -21,7 +21,8 @@ void Validate(const TRenderSettings& s, int logPixelsY) {
   Check(s.WidthMode == TWidthMode::ToString || s.WidthMode == TWidthMode::ToMaxString ||
             s.WidthMode == TWidthMode::UserWidth,
         "Unknown width mode");
-  Check(s.UserWidth >= 0 && s.UserWidth <= MaxUserWidth,
+  // The width field's bounds (UserWidthBounds) never leave this range.
+  Check(s.UserWidth >= 0 && (s.WidthMode != TWidthMode::UserWidth || s.UserWidth <= MaxUserWidth),
         "User width must be between 0 and " + std::to_string(MaxUserWidth));
   Check(!s.Shadow ||
             (s.ShadowDistance >= MinShadowDistance && s.ShadowDistance <= MaxShadowDistance),

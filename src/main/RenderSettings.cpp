@@ -57,8 +57,10 @@ unsigned DrawFlags(TAlign align) {
 }
 
 TWidthBounds UserWidthBounds(TWidthMode widthMode, int surfaceWidth) {
+  // With a shadow the surface is wider than the text: the lower bound stops
+  // at what the rendering accepts, or the field could not be rendered.
   if (widthMode == TWidthMode::UserWidth)
-    return {surfaceWidth, std::max(surfaceWidth, MaxUserWidth)};
+    return {std::min(surfaceWidth, MaxUserWidth), MaxUserWidth};
   return {surfaceWidth, surfaceWidth};
 }
 

@@ -75,7 +75,9 @@ constexpr unsigned MeasureFlags = DT_CALCRECT | DT_NOPREFIX;
 
 // The bounds of the user width field after a rendering whose surface is
 // surfaceWidth wide (0 before the first): fixed at that width unless the
-// width mode is "User width".
+// width mode is "User width", where they run from that width (at most
+// MaxUserWidth) to MaxUserWidth. A rendering accepts every value they allow;
+// outside "User width" the width is not used.
 struct TWidthBounds {
   int Min = 0;
   int Max = MaxUserWidth;

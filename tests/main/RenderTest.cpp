@@ -310,7 +310,9 @@ TEST(Render, SettingsOutOfRangeAreRefused) {
       {"size above 1000", [](TRenderSettings& s) { s.Size = 1001; }},
       {"unknown unit", [](TRenderSettings& s) { s.SizeUnit = TSizeUnit(2); }},
       {"shadow distance 21", [](TRenderSettings& s) { s.Shadow = true, s.ShadowDistance = 21; }},
-      {"user width above 32000", [](TRenderSettings& s) { s.UserWidth = 32001; }},
+      {"user width above 32000",
+       [](TRenderSettings& s) { s.WidthMode = TWidthMode::UserWidth, s.UserWidth = 32001; }},
+      {"negative user width", [](TRenderSettings& s) { s.UserWidth = -1; }},
       {"alignment 3", [](TRenderSettings& s) { s.Align = TAlign(3); }},
   };
   for (const Row& row : rows) {
