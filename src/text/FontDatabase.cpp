@@ -261,19 +261,29 @@ std::vector<TFaceMember> TFontDatabase::Members(const std::string& face) {
       TFcFontSetPtr set = List(Config(), pattern.get());
       for (int i = 0; set != nullptr && i < set->nfont; ++i) {
         TFaceMember member = Describe(set->fonts[i]);
-        if (!SameText(member.Face, face)) continue;
-        // The same font installed twice is one member.
-        const bool twice = std::any_of(found.begin(), found.end(), [&](const TFaceMember& m) {
-          return m.Style == member.Style && m.Weight == member.Weight && m.Italic == member.Italic;
-        });
-        if (!twice) found.push_back(std::move(member));
+        if (SameText(member.Face, face)) found.push_back(std::move(member));
       }
+      // Members that carry style names come before those that carry none (a
+      // face installed both as OpenType and as Type 1), then the file decides:
+      // the list never depends on the order fontconfig reports files in.
       std::stable_sort(found.begin(), found.end(), [](const TFaceMember& a, const TFaceMember& b) {
         const auto rank = [](const TFaceMember& m) {
-          return std::make_tuple(m.Italic, std::abs(m.Weight - FW_NORMAL), m.Weight, m.File);
+          return std::make_tuple(m.Italic, std::abs(m.Weight - FW_NORMAL), m.Weight,
+                                 m.Style.empty(), m.File, m.Index);
         };
         return rank(a) < rank(b);
       });
+      // The same font installed twice is one member, and so is the nameless
+      // copy of a named one.
+      std::vector<TFaceMember> kept;
+      for (TFaceMember& member : found) {
+        const bool twice = std::any_of(kept.begin(), kept.end(), [&](const TFaceMember& m) {
+          return m.Weight == member.Weight && m.Italic == member.Italic &&
+                 (m.Style == member.Style || member.Style.empty());
+        });
+        if (!twice) kept.push_back(std::move(member));
+      }
+      found = std::move(kept);
       return found;
     });
   FMembers.emplace(key, members);
