@@ -108,10 +108,17 @@ TEST(Model, SetTransparentTakesBottomLeftIndexAndKeepsItWhenOff) {
   EXPECT_EQ(gif.FindGraphicControl(0)->TransparentIndex, 2); // red, third seen
   EXPECT_TRUE(gif.FindGraphicControl(1)->Transparent);
   EXPECT_EQ(gif.FindGraphicControl(1)->TransparentIndex, 0);
+  // An index that is not the bottom-left pixel's, so keeping it shows.
+  gif.FindGraphicControl(0)->TransparentIndex = 1;
+  gif.FindGraphicControl(1)->TransparentIndex = 1;
   gif.SetTransparent(false);
   EXPECT_FALSE(gif.Transparent());
+  EXPECT_FALSE(gif.FindGraphicControl(0)->Transparent);
   EXPECT_FALSE(gif.FindGraphicControl(1)->Transparent);
-  EXPECT_EQ(gif.FindGraphicControl(0)->TransparentIndex, 2);
+  EXPECT_EQ(gif.FindGraphicControl(0)->TransparentIndex, 1);
+  EXPECT_EQ(gif.FindGraphicControl(1)->TransparentIndex, 1);
+  gif.SetTransparent(true);
+  EXPECT_EQ(gif.FindGraphicControl(0)->TransparentIndex, 2) << "on again: the bottom-left index";
 }
 
 TEST(Model, SetTransparentColorLooksUpExactThenMaskedElseZero) {
@@ -209,9 +216,6 @@ TEST(Model, CountColorsStopsAt1024AndCallsBackPerRow) {
 }
 
 TEST(Model, ProgressIsThrottledAndSilentWithoutHandler) {
-  TGif quiet;
-  quiet.AddBitmap(Filled(50, 50, Red)); // no handler: nothing to observe but no crash
-
   TGif gif;
   std::vector<std::pair<TProgressStage, int>> events;
   std::vector<std::string> messages;
@@ -230,6 +234,33 @@ TEST(Model, ProgressIsThrottledAndSilentWithoutHandler) {
   EXPECT_EQ(events[2], std::make_pair(TProgressStage::psRunning, 80));
   EXPECT_EQ(events[3], std::make_pair(TProgressStage::psEnding, 100));
   EXPECT_EQ(messages[0], "make color-table");
+
+  // 150 pixels: the one report comes at position 100 exactly (66 %), not later.
+  events.clear();
+  gif.AddBitmap(Filled(15, 10, Red));
+  EXPECT_EQ(events, (std::vector<std::pair<TProgressStage, int>>{{TProgressStage::psStarting, 0},
+                                                                 {TProgressStage::psRunning, 66},
+                                                                 {TProgressStage::psEnding, 100}}));
+
+  // Large work: never two reports within 100 pixels of each other.
+  std::vector<int> percents;
+  TGif big;
+  big.OnProgress = [&](TGif&, TProgressStage stage, std::uint8_t percent, bool, const TRect&,
+                       const std::string&) {
+    if (stage == TProgressStage::psRunning) percents.push_back(percent);
+  };
+  big.AddBitmap(Filled(100, 100, Red)); // 10000 pixels: positions 100, 200, ..., 9900
+  ASSERT_EQ(percents.size(), 99u);
+  for (std::size_t i = 0; i < percents.size(); ++i)
+    EXPECT_EQ(percents[i], int(i) + 1);
+
+  // Once the handler is taken away, nothing reaches it any more.
+  events.clear();
+  gif.OnProgress = nullptr;
+  gif.AddBitmap(Filled(50, 50, Red));
+  gif.SaveToBytes();
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(percents.size(), 99u) << "another object's handler hears nothing either";
 }
 
 } // namespace
