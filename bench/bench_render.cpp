@@ -35,6 +35,18 @@ void BM_AllChars30px(benchmark::State& state) {
 void BM_AllChars200px(benchmark::State& state) {
   Run(state, Settings(AutoFillLines(afAllChars), 200));
 }
+// Italic glyphs overlap their neighbours, whose coverage is added up first.
+void BM_AllChars200pxItalic(benchmark::State& state) {
+  TRenderSettings s = Settings(AutoFillLines(afAllChars), 200);
+  s.FaceName = "Liberation Serif";
+  s.Italic = true;
+  Run(state, s);
+}
+void BM_AllChars30pxNoShadow(benchmark::State& state) {
+  TRenderSettings s = Settings(AutoFillLines(afAllChars), 30);
+  s.Shadow = false;
+  Run(state, s);
+}
 void BM_OneLine80Chars1000px(benchmark::State& state) {
   std::string line;
   for (int i = 0; i < 80; ++i)
@@ -46,4 +58,6 @@ void BM_OneLine80Chars1000px(benchmark::State& state) {
 
 BENCHMARK(BM_AllChars30px)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AllChars200px)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AllChars200pxItalic)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AllChars30pxNoShadow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OneLine80Chars1000px)->Unit(benchmark::kMillisecond);
