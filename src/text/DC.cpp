@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,9 +80,9 @@ constexpr std::array<std::uint8_t, 256> MakeLevels() {
 }
 constexpr std::array<std::uint8_t, 256> Level = MakeLevels();
 
-inline std::uint8_t Mix(unsigned dst, unsigned src, unsigned level) {
-  return std::uint8_t((dst * (CoverageLevels - level) + src * level + CoverageLevels / 2) /
-                      CoverageLevels);
+// dst + (src - dst) * level / 16, rounded: one multiplication.
+inline std::uint8_t Mix(int dst, int src, int level) {
+  return std::uint8_t(dst + (((src - dst) * level + CoverageLevels / 2) >> 4));
 }
 
 void FillSpan(TDC& dc, const TClip& area, TColor color) {
@@ -110,7 +111,7 @@ void FillSpan(TDC& dc, const TClip& area, TColor color) {
 template <int Bytes>
 void BlendCoverage(TDC& dc, const std::uint8_t* coverage, std::size_t stride, const TClip& area,
                    TColor color) {
-  const unsigned b = GetBValue(color), g = GetGValue(color), r = GetRValue(color);
+  const int b = GetBValue(color), g = GetGValue(color), r = GetRValue(color);
   const TColor back = dc.BrushColor();
   const std::uint8_t backB = GetBValue(back), backG = GetGValue(back), backR = GetRValue(back);
   for (int y = area.Top; y < area.Bottom; ++y, coverage += stride) {
@@ -119,17 +120,19 @@ void BlendCoverage(TDC& dc, const std::uint8_t* coverage, std::size_t stride, co
     for (int x = area.Left; x < area.Right; ++x, px += Bytes) {
       unsigned level = Level[*c++];
       if (level == 0) continue;
-      if (level < CoverageLevels && (px[0] != backB || px[1] != backG || px[2] != backR))
-        level = (level + 1) & ~1u;
       if (level == CoverageLevels) {
         px[0] = std::uint8_t(b);
         px[1] = std::uint8_t(g);
         px[2] = std::uint8_t(r);
-      } else {
-        px[0] = Mix(px[0], b, level);
-        px[1] = Mix(px[1], g, level);
-        px[2] = Mix(px[2], r, level);
+        continue;
       }
+      // Without a branch: which way it would go depends on the pixels.
+      const unsigned over =
+          unsigned(px[0] != backB) | unsigned(px[1] != backG) | unsigned(px[2] != backR);
+      level = (level + over) & ~over; // an odd level goes up; 16 mixes to the colour itself
+      px[0] = Mix(px[0], b, int(level));
+      px[1] = Mix(px[1], g, int(level));
+      px[2] = Mix(px[2], r, int(level));
     }
   }
 }
@@ -154,17 +157,15 @@ const std::uint8_t* CoverageAt(const text_detail::TGlyph& glyph, const TInk& ink
          std::size_t(ink.Visible.Left - ink.X);
 }
 
-// The glyphs of one line. Where glyph boxes overlap (italics, marks, tight
-// pairs) their coverage is added up first, so that a pixel two glyphs share
-// gets one of the 17 levels too, not a colour of its own. A glyph is looked up
-// again for drawing: the instance keeps only the last one for sure.
-void DrawInk(TDC& dc, text_detail::TFontInstance& glyphs, const std::vector<TInk>& inks,
-             bool overlap, TColor color) {
-  if (!overlap) {
-    for (const TInk& ink : inks) {
-      const text_detail::TGlyph& glyph = glyphs.Glyph(ink.Char);
-      BlendCoverage(dc, CoverageAt(glyph, ink), std::size_t(glyph.Width), ink.Visible, color);
-    }
+// Glyphs whose boxes overlap (italics, marks, tight pairs), drawn together:
+// their coverage is added up first, so that a pixel two glyphs share gets one
+// of the 17 levels too, not a colour of its own. A glyph is looked up again
+// for drawing: the instance keeps only the last one for sure.
+void DrawCluster(TDC& dc, text_detail::TFontInstance& glyphs, std::span<const TInk> inks,
+                 TColor color) {
+  if (inks.size() == 1) {
+    const text_detail::TGlyph& glyph = glyphs.Glyph(inks[0].Char);
+    BlendCoverage(dc, CoverageAt(glyph, inks[0]), std::size_t(glyph.Width), inks[0].Visible, color);
     return;
   }
   TClip box = inks.front().Visible;
@@ -184,6 +185,22 @@ void DrawInk(TDC& dc, text_detail::TFontInstance& glyphs, const std::vector<TInk
         out[x] = std::uint8_t(std::min(255, out[x] + in[x]));
   }
   BlendCoverage(dc, sum.data(), width, box, color);
+}
+
+// The glyphs of one line, in pen order. A glyph that starts right of every
+// earlier one's box starts a new cluster; the others join the current one.
+void DrawInk(TDC& dc, text_detail::TFontInstance& glyphs, const std::vector<TInk>& inks,
+             TColor color) {
+  std::size_t start = 0;
+  int inkRight = INT_MIN;
+  for (std::size_t i = 0; i < inks.size(); ++i) {
+    if (i > start && inks[i].Visible.Left >= inkRight) {
+      DrawCluster(dc, glyphs, std::span(inks).subspan(start, i - start), color);
+      start = i;
+    }
+    inkRight = std::max(inkRight, inks[i].Visible.Right);
+  }
+  if (start < inks.size()) DrawCluster(dc, glyphs, std::span(inks).subspan(start), color);
 }
 
 [[noreturn]] void Refuse(const std::string& what) {
@@ -303,23 +320,17 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
       FillSpan(dc, Intersect(clip, {x, top, x + width, top + impl.Height}), dc.BkColor());
     const int baseline = top + impl.Ascent;
     inks.clear();
-    bool overlap = false;
-    int inkRight = INT_MIN;
     int pen = x;
     for (char32_t ch : lines.Line(i)) {
       const text_detail::TGlyph& glyph = glyphs.Glyph(ch);
       if (!glyph.Coverage.empty()) {
         const int gx = pen + glyph.Left, gy = baseline - glyph.Top;
         const TClip visible = Intersect(clip, {gx, gy, gx + glyph.Width, gy + glyph.Rows});
-        if (!visible.Empty()) {
-          overlap = overlap || visible.Left < inkRight;
-          inkRight = std::max(inkRight, visible.Right);
-          inks.push_back({ch, gx, gy, visible});
-        }
+        if (!visible.Empty()) inks.push_back({ch, gx, gy, visible});
       }
       pen += glyph.Advance;
     }
-    if (!inks.empty()) DrawInk(dc, glyphs, inks, overlap, color);
+    DrawInk(dc, glyphs, inks, color);
     if (width > 0 && font.Description().lfUnderline) {
       const int bar = baseline + impl.UnderlineTop;
       FillSpan(dc, Intersect(clip, {x, bar, x + width, bar + impl.UnderlineThickness}), color);
