@@ -127,7 +127,7 @@ TEST_P(ExactColours, SavedGifHoldsTheUsersColoursWithTheBackgroundInTheCorners) 
   s.Shadow = c.Distance > 0;
   s.ShadowDistance = c.Distance > 0 ? c.Distance : 1;
   s.Lines = c.Lines;
-  const std::optional<TRenderResult> rendering = RenderText(s, 96);
+  const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(s, 96);
   ASSERT_TRUE(rendering);
 
   TTempDir dir;

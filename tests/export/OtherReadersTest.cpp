@@ -53,7 +53,7 @@ struct TReaderCase {
   const char* Name;
   TSaveKind Save;
   int Shadow;
-  int Align;
+  TAlign Align;
 };
 
 class OtherReaders : public testing::TestWithParam<TReaderCase> {};
@@ -73,8 +73,8 @@ TEST_P(OtherReaders, ReadEveryFileAtTheSizeOfItsImage) {
   s.Shadow = c.Shadow > 0;
   s.ShadowDistance = c.Shadow > 0 ? c.Shadow : 1;
   s.Align = c.Align;
-  s.WidthMode = wmToString;
-  const std::optional<TRenderResult> rendering = RenderText(s, 96);
+  s.WidthMode = TWidthMode::ToString;
+  const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(s, 96);
   ASSERT_TRUE(rendering);
 
   TTempDir dir;
@@ -108,12 +108,11 @@ TEST_P(OtherReaders, ReadEveryFileAtTheSizeOfItsImage) {
   EXPECT_EQ(gifs, c.Save == TSaveKind::Solid ? 1 : c.Save == TSaveKind::Lines ? 2 : 10);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, OtherReaders,
-                         testing::Values(TReaderCase{"Solid", TSaveKind::Solid, 0, 0},
-                                         TReaderCase{"SolidWithShadow", TSaveKind::Solid, 3, 1},
-                                         TReaderCase{"PerLine", TSaveKind::Lines, 0, 2},
-                                         TReaderCase{"PerLineWithShadow", TSaveKind::Lines, 2, 0},
-                                         TReaderCase{"CharacterImages", TSaveKind::Html, 0, 1}),
-                         [](const testing::TestParamInfo<TReaderCase>& Info) {
-                           return std::string(Info.param.Name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Files, OtherReaders,
+    testing::Values(TReaderCase{"Solid", TSaveKind::Solid, 0, TAlign::Left},
+                    TReaderCase{"SolidWithShadow", TSaveKind::Solid, 3, TAlign::Center},
+                    TReaderCase{"PerLine", TSaveKind::Lines, 0, TAlign::Right},
+                    TReaderCase{"PerLineWithShadow", TSaveKind::Lines, 2, TAlign::Left},
+                    TReaderCase{"CharacterImages", TSaveKind::Html, 0, TAlign::Center}),
+    [](const testing::TestParamInfo<TReaderCase>& Info) { return std::string(Info.param.Name); });

@@ -18,7 +18,7 @@ std::optional<TRenderResult> Rendering(std::vector<std::string> Lines,
   s.FaceName = Face;
   s.Size = 20;
   s.Lines = std::move(Lines);
-  return RenderText(s, 96);
+  return TTextRasteriser().RenderText(s, 96);
 }
 
 struct TSavedPage {

@@ -28,14 +28,14 @@ TEST(UserWidth, EveryValueTheFieldAllowsRenders) {
     s.UserWidth = row.Asked;
     s.Shadow = row.Shadow > 0;
     s.ShadowDistance = row.Shadow > 0 ? row.Shadow : 1;
-    const std::optional<TRenderResult> first = RenderText(s, 96);
+    const std::optional<TRenderResult> first = TTextRasteriser().RenderText(s, 96);
     ASSERT_TRUE(first);
     const int surface = first->FSurface->Width();
     const TWidthBounds bounds = UserWidthBounds(row.Mode, surface);
     EXPECT_LE(bounds.Min, bounds.Max);
     for (int value : {bounds.Min, bounds.Max}) {
       s.UserWidth = value;
-      EXPECT_NO_THROW(RenderText(s, 96)) << "width " << value;
+      EXPECT_NO_THROW(TTextRasteriser().RenderText(s, 96)) << "width " << value;
     }
   }
 }
