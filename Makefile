@@ -12,6 +12,8 @@ TEST_DIR := build/test
 REL_DIR := build/release
 FUZZ_DIR := build/fuzz
 CMAKE_GEN := -G Ninja
+# The developer's and CI's builds treat warnings as errors; a plain cmake does not.
+WERROR := -DGLYPTIKA_WERROR=ON
 
 .PHONY: all deps test build-test build-fuzz run build-release bench fuzz format format-fix clean
 
@@ -22,7 +24,7 @@ deps:
 
 build-test: deps
 	@cmake -S . -B $(TEST_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
-	  -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DGLYPTIKA_SANITIZE=ON -DGLYPTIKA_TESTS=ON >/dev/null
+	  -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DGLYPTIKA_SANITIZE=ON -DGLYPTIKA_TESTS=ON $(WERROR) >/dev/null
 	@cmake --build $(TEST_DIR) -j $(JOBS)
 
 # The fuzz targets are built too, so that ctest runs each briefly (last, it prints the summary).
@@ -31,7 +33,7 @@ test: build-test build-fuzz
 
 build-release: deps
 	@cmake -S . -B $(REL_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
-	  -DGLYPTIKA_TESTS=OFF -DGLYPTIKA_BENCH=ON >/dev/null
+	  -DGLYPTIKA_TESTS=OFF -DGLYPTIKA_BENCH=ON $(WERROR) >/dev/null
 	@cmake --build $(REL_DIR) -j $(JOBS)
 
 run: build-release
@@ -43,7 +45,7 @@ bench: build-release
 build-fuzz: deps
 	@cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link" \
-	  -DGLYPTIKA_FUZZ=ON -DGLYPTIKA_TESTS=OFF >/dev/null
+	  -DGLYPTIKA_FUZZ=ON -DGLYPTIKA_TESTS=OFF $(WERROR) >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_targets
 
 fuzz: build-fuzz
