@@ -1,6 +1,8 @@
 # The two commands of the README, and the rest of the developer's loop.
 #   make test   install what is missing, build with ASan/UBSan, run every test
-#   make run    install what is missing, build, start Glyptika
+#   make run    install what building and running need, build, start Glyptika
+#   make install [PREFIX=/usr/local] [DESTDIR=]  Release build, installed under
+#               $(DESTDIR)$(PREFIX): programs, manual pages, desktop entry, icon
 #   make bench  Release build of the benchmarks, run them
 #   make fuzz SECONDS=N   run the fuzz targets for N seconds each
 #   make format check the formatting (make format-fix rewrites it)
@@ -12,15 +14,23 @@ TEST_DIR := build/test
 REL_DIR := build/release
 FUZZ_DIR := build/fuzz
 CMAKE_GEN := -G Ninja
+PREFIX ?= /usr/local
+DESTDIR ?=
 # The developer's and CI's builds treat warnings as errors; a plain cmake does not.
 WERROR := -DGLYPTIKA_WERROR=ON
 
-.PHONY: all deps test build-test build-fuzz run build-release bench fuzz format format-fix clean
+.PHONY: all deps deps-run test build-test build-fuzz run build-release build-bench bench install \
+	fuzz format format-fix clean
 
 all: build-release
 
+# Everything the tests, benchmarks and fuzzer need; deps-run only what
+# building and running do.
 deps:
-	@scripts/install-deps
+	@scripts/install-deps test
+
+deps-run:
+	@scripts/install-deps run
 
 build-test: deps
 	@cmake -S . -B $(TEST_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
@@ -31,15 +41,24 @@ build-test: deps
 test: build-test build-fuzz
 	@cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
-build-release: deps
+build-release: deps-run
 	@cmake -S . -B $(REL_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
-	  -DGLYPTIKA_TESTS=OFF -DGLYPTIKA_BENCH=ON $(WERROR) >/dev/null
+	  -DGLYPTIKA_TESTS=OFF -DGLYPTIKA_BENCH=OFF $(WERROR) >/dev/null
 	@cmake --build $(REL_DIR) -j $(JOBS)
 
 run: build-release
 	@scripts/run $(REL_DIR)
 
-bench: build-release
+install: build-release
+	@DESTDIR="$(DESTDIR)" cmake --install $(REL_DIR) --prefix "$(PREFIX)"
+
+# The same folder as the program's Release build, with the benchmarks added.
+build-bench: deps
+	@cmake -S . -B $(REL_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DGLYPTIKA_TESTS=OFF -DGLYPTIKA_BENCH=ON $(WERROR) >/dev/null
+	@cmake --build $(REL_DIR) -j $(JOBS)
+
+bench: build-bench
 	@scripts/run-bench $(REL_DIR)
 
 build-fuzz: deps
