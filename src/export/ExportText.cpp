@@ -5,14 +5,13 @@
 #include "base/Utf8.h"
 
 #include <cstdio>
+#include <utility>
+
 #include <set>
 #include <unordered_map>
+#include <utf8proc.h>
 
 namespace {
-
-std::size_t Find(std::string_view Text, std::string_view What) {
-  return Text.find(What);
-}
 
 const char* AlignOpen(TAlign Align) {
   switch (Align) {
@@ -96,18 +95,149 @@ int CountPageImages(const std::vector<std::string>& PageLines, bool NameAsChar) 
   return int(names.size());
 }
 
+namespace {
+
+enum class TPlaceholder { None, Number, WebName, Text };
+
+// The placeholder at the start of Mask, and how many bytes it takes.
+std::pair<TPlaceholder, std::size_t> PlaceholderAt(std::string_view Mask, int* Width) {
+  if (Mask.size() < 2 || Mask[0] != '%') return {TPlaceholder::None, 0};
+  switch (Mask[1]) {
+  case 'n':
+    *Width = 0;
+    return {TPlaceholder::Number, 2};
+  case 's':
+    return {TPlaceholder::WebName, 2};
+  case 't':
+    return {TPlaceholder::Text, 2};
+  case '0':
+    if (Mask.size() >= 4 && Mask[2] >= '1' && Mask[2] <= '9' && Mask[3] == 'n') {
+      *Width = Mask[2] - '0';
+      return {TPlaceholder::Number, 4};
+    }
+    break;
+  }
+  return {TPlaceholder::None, 0};
+}
+
+std::string Padded(int Number, int Width) {
+  std::string digits = std::to_string(Number);
+  if (int(digits.size()) < Width) digits.insert(0, std::size_t(Width) - digits.size(), '0');
+  return digits;
+}
+
+bool IsAsciiAlnum(char32_t c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Letters Unicode gives no decomposition, spelt as their languages spell them in ASCII.
+const char* AsciiSpelling(char32_t c) {
+  switch (c) {
+  case U'æ':
+    return "ae";
+  case U'œ':
+    return "oe";
+  case U'ø':
+  case U'ɔ':
+    return "o";
+  case U'ł':
+    return "l";
+  case U'đ':
+  case U'ð':
+    return "d";
+  case U'þ':
+    return "th";
+  case U'ı':
+    return "i";
+  case U'ħ':
+    return "h";
+  case U'ŋ':
+    return "ng";
+  }
+  return nullptr;
+}
+
+} // namespace
+
 bool MaskHasPlaceholder(std::string_view Mask) {
-  return Find(Mask, "%n") != std::string_view::npos || Find(Mask, "%t") != std::string_view::npos;
+  int width = 0;
+  for (std::size_t at = 0; at < Mask.size(); ++at)
+    if (PlaceholderAt(Mask.substr(at), &width).first != TPlaceholder::None) return true;
+  return false;
 }
 
 std::string ExpandMask(std::string_view Mask, int Number, std::string_view Text, bool* TextUsed) {
-  std::string name(Mask);
-  if (std::size_t at = name.find("%n"); at != std::string::npos)
-    name.replace(at, 2, std::to_string(Number));
-  const std::size_t at = name.find("%t");
-  if (TextUsed) *TextUsed = at != std::string::npos;
-  if (at != std::string::npos) name.replace(at, 2, Text);
+  std::string name;
+  bool numberDone = false, webNameDone = false, textDone = false;
+  for (std::size_t at = 0; at < Mask.size();) {
+    int width = 0;
+    const auto [kind, length] = PlaceholderAt(Mask.substr(at), &width);
+    bool& done = kind == TPlaceholder::Number    ? numberDone
+                 : kind == TPlaceholder::WebName ? webNameDone
+                                                 : textDone;
+    if (kind == TPlaceholder::None || done) {
+      name += Mask[at++];
+      continue;
+    }
+    done = true;
+    if (kind == TPlaceholder::Number) name += Padded(Number, width);
+    if (kind == TPlaceholder::WebName) name += WebNameOrNumber(Text, Number);
+    if (kind == TPlaceholder::Text) name += Text;
+    at += length;
+  }
+  if (TextUsed) *TextUsed = textDone;
   return name;
+}
+
+std::string WebName(std::string_view Text) {
+  std::string name;
+  bool gap = false; // a run of separators since the last letter or digit
+  const auto keep = [&](char c) {
+    if (gap && !name.empty()) name += '-';
+    gap = false;
+    name += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+  };
+  while (!Text.empty()) {
+    const TUtf8Char c = DecodeUtf8(Text);
+    Text.remove_prefix(c.Length > 0 ? c.Length : 1);
+    if (c.Length == 0) {
+      gap = true;
+      continue;
+    }
+    utf8proc_int32_t parts[16];
+    int boundClass = 0;
+    const utf8proc_ssize_t count = utf8proc_decompose_char(
+        utf8proc_int32_t(c.Code), parts, 16,
+        utf8proc_option_t(UTF8PROC_DECOMPOSE | UTF8PROC_COMPAT | UTF8PROC_CASEFOLD |
+                          UTF8PROC_STRIPMARK | UTF8PROC_LUMP),
+        &boundClass);
+    if (count < 0 || count > 16) {
+      gap = true;
+      continue;
+    }
+    for (utf8proc_ssize_t i = 0; i < count; ++i) {
+      const char32_t part = char32_t(parts[i]);
+      if (IsAsciiAlnum(part)) {
+        keep(char(part));
+      } else if (const char* spelling = AsciiSpelling(part)) {
+        for (const char* s = spelling; *s; ++s)
+          keep(*s);
+      } else if (part == '\'') {
+        // "Don't" is dont, not don-t.
+      } else {
+        const utf8proc_category_t category = utf8proc_category(utf8proc_int32_t(part));
+        const bool letterOrMark =
+            category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_NO;
+        if (!letterOrMark) gap = true;
+      }
+    }
+  }
+  return name;
+}
+
+std::string WebNameOrNumber(std::string_view Text, int Number) {
+  std::string name = WebName(Text);
+  return name.empty() ? "line-" + std::to_string(Number) : name;
 }
 
 bool NameStaysInFolder(std::string_view Name, std::string_view FromText) {

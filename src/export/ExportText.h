@@ -28,11 +28,23 @@ std::vector<std::string> PageLines(const std::vector<std::string>& Lines,
 // The images such a page has: one per distinct name, compared exactly.
 int CountPageImages(const std::vector<std::string>& PageLines, bool NameAsChar);
 
-// The per-line name: the first "%n" becomes Number, then the first "%t" of
-// the result becomes Text. TextUsed tells whether a "%t" took the text.
+// The per-line name. The first number placeholder ("%n", or "%0Nn" for the
+// number zero-padded to N digits, N from 1 to 9) becomes Number, the first
+// "%s" the text's web name, the first "%t" the text as it is. The mask alone
+// is searched: a placeholder that comes in with the text stays as written.
+// TextUsed tells whether a "%t" took the text.
 bool MaskHasPlaceholder(std::string_view Mask);
 std::string ExpandMask(std::string_view Mask, int Number, std::string_view Text,
                        bool* TextUsed = nullptr);
+
+// The text as a name any web server and file system takes: ASCII letters
+// (lower case), digits and "-". Accents and ligatures fold to ASCII ("Café"
+// gives cafe), apostrophes go, letters with no ASCII form are dropped, and
+// every other run of characters becomes one "-", none at either end:
+// "FAQ / Help" gives faq-help. Empty when nothing is left.
+std::string WebName(std::string_view Text);
+// What "%s" gives for a line whose web name is empty: "line-" and its number.
+std::string WebNameOrNumber(std::string_view Text, int Number);
 
 // A name stays in its folder: no "/" or NUL from the text, no empty, "." or
 // ".." part, not absolute.

@@ -273,11 +273,71 @@ TEST(ExportText, MaskNames) {
       {"no extension", "%n_%t", 1, "Hello", "1_Hello"},
       {"second %t stays", "%t-%t.gif", 2, "Hi", "Hi-%t.gif"},
       {"%n from the text stays", "%n%t.gif", 4, "a%nb", "4a%nb.gif"},
+      {"padded to two", "item%02n.gif", 1, "x", "item01.gif"},
+      {"padded, number as long", "item%02n.gif", 12, "x", "item12.gif"},
+      {"padded, number longer", "item%02n.gif", 123, "x", "item123.gif"},
+      {"padded to nine", "%09n", 42, "x", "000000042"},
+      {"no width is no placeholder", "%0n-%n", 5, "x", "%0n-5"},
+      {"width ten is not taken", "%010n", 5, "x", "%010n"},
+      {"first number placeholder only", "%03n-%n", 7, "x", "007-%n"},
+      {"web name", "%s.gif", 1, "FAQ / Help", "faq-help.gif"},
+      {"web name beside the text", "%s_%t", 1, "A b", "a-b_A b"},
+      {"web name from nothing", "%s.gif", 3, "!!!", "line-3.gif"},
+      {"%s and %t from the text stay", "%t%s", 2, "%s%t", "%s%ts-t"},
+      {"a lone percent stays", "100%.gif%n", 1, "x", "100%.gif1"},
+      {"second %s stays", "%s%s", 1, "Hi", "hi%s"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ExpandMask(c.mask, c.number, c.text), c.expected) << c.name;
-  EXPECT_FALSE(MaskHasPlaceholder("image.gif"));
-  EXPECT_TRUE(MaskHasPlaceholder("a%n"));
+  for (const char* mask : {"a%n", "%t", "%s.gif", "%02n.gif"})
+    EXPECT_TRUE(MaskHasPlaceholder(mask)) << mask;
+  for (const char* mask : {"image.gif", "%0n.gif", "%N%T%S", "%", "100%"})
+    EXPECT_FALSE(MaskHasPlaceholder(mask)) << mask;
+
+  bool textUsed = true;
+  ExpandMask("%s.gif", 1, "a/b", &textUsed);
+  EXPECT_FALSE(textUsed) << "the web name never carries the text's slash";
+  EXPECT_EQ(ExpandMask("%s.gif", 1, "a/b"), "a-b.gif");
+}
+
+TEST(ExportText, WebNamesAreLowerCaseAsciiLettersDigitsAndDashes) {
+  struct Case {
+    const char* text;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"FAQ / Help", "faq-help"},
+      {"Hello World", "hello-world"},
+      {"  leading and trailing  ", "leading-and-trailing"},
+      {"Caf\xC3\xA9 cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+       "e",
+       "cafe-creme-brulee"},
+      {"Cafe\xCC\x81", "cafe"}, // an accent as a mark of its own
+      {"Stra\xC3\x9F"
+       "e",
+       "strasse"},
+      {"\xC3\x86sop \xC3\x98re \xC5\x81\xC3\xB3"
+       "d\xC5\xBA",
+       "aesop-ore-lodz"},
+      {"\xEF\xAC\x81le", "file"}, // the fi ligature
+      {"Don't stop", "dont-stop"},
+      {"Don\xE2\x80\x99t", "dont"},
+      {"a_b.c--d", "a-b-c-d"},
+      {"Version 2.0", "version-2-0"},
+      {"\xD0\x9F\xD1\x80\xD0\xB8 x", "x"}, // letters with no ASCII form go
+      {"A\xE2\x80\x94"
+       "B",
+       "a-b"}, // an em dash separates
+      {"tab\tand\nbreak", "tab-and-break"},
+      {"stray \xFF byte", "stray-byte"},
+      {"!!!", ""},
+      {"", ""},
+      {"\xE6\x97\xA5\xE6\x9C\xAC", ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(WebName(c.text), c.expected) << c.text;
+  EXPECT_EQ(WebNameOrNumber("\xE6\x97\xA5", 7), "line-7");
+  EXPECT_EQ(WebNameOrNumber("Go", 7), "go");
 }
 
 TEST(ExportText, NamesNeverLeaveTheirFolder) {
