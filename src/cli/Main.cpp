@@ -13,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,15 +41,15 @@ int Run(const std::vector<std::string_view>& args) {
   const TCommandLine cl = ParseCommandLine(args);
   if (cl.Command == TCommand::Help) {
     const std::string& topic = cl.HelpTopic;
-    const char* text = HelpText(topic);
+    const std::optional<std::string> text = HelpText(topic);
     if (!text)
       throw ECliError("no help for \"" + topic + "\"; the commands are fonts, render and inspect");
-    WriteStdout(text);
+    WriteStdout(*text);
     return ExitOk;
   }
   switch (cl.Command) {
   case TCommand::Version:
-    WriteStdout("glyptika-cli 0.1\n");
+    WriteStdout(VersionText());
     break;
   case TCommand::Fonts:
     RunFonts(cl);

@@ -37,6 +37,7 @@ struct TRenderOptions {
   TExportChoices Choices;
   std::vector<std::pair<TColor, TColor>> Recolor;
   bool MaskGiven = false;
+  bool PageOptionGiven = false; // --name, whose default cannot tell
 
   // Outputs; at least one is required.
   std::string Out;
@@ -55,10 +56,15 @@ struct TCommandLine {
   TRenderOptions Render;
 };
 
-// Throws ECliError (exit 2) for anything it cannot accept.
+// Throws ECliError (exit 2) for anything it cannot accept. "--" ends the
+// options; an option's value may start with "-".
 TCommandLine ParseCommandLine(const std::vector<std::string_view>& args);
 
-// "#RRGGBB", either case. Throws ECliError naming Option.
+// The option lines of a command's help, under their headings.
+std::string OptionsHelp(TCommand command);
+
+// "#RGB", "#RRGGBB" or a CSS name. Throws ECliError naming Option, with a
+// hint when the shell has likely eaten the "#".
 TColor ParseColor(std::string_view text, std::string_view option);
 
 // Splits text into lines at "\n", dropping a "\r" before it; a final line break

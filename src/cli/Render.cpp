@@ -14,9 +14,14 @@
 #include "main/RenderSettings.h"
 #include "text/Font.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include <unistd.h>
 
 namespace cli {
 
@@ -84,23 +89,96 @@ TRenderSettings MakeSettings(const TRenderOptions& o) {
   throw ECliError("cannot write " + Quote(target) + ": " + e.code().message());
 }
 
-// Messages the dialog would have shown in a box: each a line on standard error.
-bool ReportBoxes(const TUnattendedPlatform& platform) {
-  for (const std::string& text : platform.Errors)
-    Warn(text);
-  for (const std::string& text : platform.Warnings)
-    Warn(text);
-  return platform.Errors.empty() && platform.Warnings.empty();
+// Why the export refused Full, a name it made in Folder from a mask (or from a
+// character, for the page's images) that holds MaskSlashes "/" of its own.
+std::string RefusalReason(const std::string& full, const std::string& folder,
+                          std::size_t maskSlashes, const std::string& box) {
+  if (box.starts_with("Image [")) return "the line draws nothing, so it has no image";
+  const std::string name = full.substr(std::min(folder.size(), full.size()));
+  if (std::size_t(std::count(name.begin(), name.end(), '/')) > maskSlashes)
+    return "the text holds \"/\", which would make a folder";
+  if (name.find('\0') != std::string::npos) return "the text holds a NUL byte";
+  if (!NameStaysInFolder(name, {})) return "the name would leave its folder";
+  const fs::path path(full);
+  const fs::path parent = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+  const long longest = ::pathconf(fs::is_directory(parent) ? parent.c_str() : ".", _PC_NAME_MAX);
+  const std::string base = path.filename().string();
+  if (longest > 0 && base.size() > std::size_t(longest))
+    return "the name is too long (" + std::to_string(base.size()) + " bytes; at most " +
+           std::to_string(longest) + ")";
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return "a folder of that name is in the way";
+  if (!fs::is_directory(parent, ec))
+    return "its folder " + Quote(parent.string()) + " does not exist";
+  if (::access(parent.c_str(), W_OK | X_OK) != 0)
+    return "its folder " + Quote(parent.string()) + " cannot be written: " + std::strerror(errno);
+  return "the file system takes no such name";
 }
 
-// The export's own refusals (a name that is a folder, an image folder that
-// cannot be used) read as any other.
+// The files the dialog would have named in its boxes: a line each on
+// standard error, saying why.
+bool ReportRefused(const TSaveResult& result, const TUnattendedPlatform& platform,
+                   const std::string& folder, std::size_t maskSlashes) {
+  for (std::size_t i = 0; i < result.Refused.size(); ++i) {
+    const std::string& full = result.Refused[i];
+    const std::string box = i < platform.Errors.size() ? platform.Errors[i] : std::string();
+    Warn(full + ": not written: " + RefusalReason(full, folder, maskSlashes, box));
+  }
+  for (const std::string& text : platform.Warnings)
+    Warn(text);
+  return result.Refused.empty() && platform.Warnings.empty();
+}
+
+// The export's own refusals read as any other line here: no capital, no
+// full stop, names in quotes rather than brackets.
+std::string ShellStyle(std::string text) {
+  if (text.size() > 1 && std::isupper((unsigned char)text[0]) &&
+      std::islower((unsigned char)text[1]))
+    text[0] = char(std::tolower((unsigned char)text[0]));
+  if (text.ends_with('.')) text.pop_back();
+  for (char& c : text)
+    if (c == '[' || c == ']') c = '"';
+  return text;
+}
+
 template <typename Save> auto Refusing(Save save) {
   try {
     return save();
   } catch (const EExportError& e) {
-    throw ECliError(e.what());
+    throw ECliError(ShellStyle(e.what()));
   }
+}
+
+// The folder an output goes into, made as --lines makes its own.
+void MakeFolderOf(const std::string& target, const std::string& file) {
+  const std::string folder = FolderOf(file);
+  if (folder.empty()) return;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder))
+    throw ECliError("cannot write " + Quote(target) + ": cannot make its folder " + Quote(folder) +
+                    ": " + (ec ? ec.message() : "a file of that name is in the way"));
+}
+
+// What --out accepts before anything is rendered: a name that is no folder,
+// that ends in .gif (or gets it) and that a file system takes.
+void CheckOutName(const std::string& out) {
+  if (out == "-") return;
+  if (NamesFolder(out))
+    throw ECliError("--out " + Quote(out) + " names a folder; give a file name");
+  const std::string file = WithDefaultExtension(out, "gif");
+  const std::string base = fs::path(file).filename().string();
+  const std::string extension = base.substr(base.rfind('.') + 1);
+  if (!SameText(extension, "gif"))
+    throw ECliError("--out " + Quote(out) + ": the name must end in .gif; the file holds a GIF " +
+                    "whatever its name says");
+  const std::string folder = FolderOf(file);
+  const long longest =
+      ::pathconf(folder.empty() || !fs::is_directory(folder) ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (longest > 0 && base.size() > std::size_t(longest))
+    throw ECliError("--out " + Quote(out) + ": the name is too long (" +
+                    std::to_string(base.size()) + " bytes; at most " + std::to_string(longest) +
+                    ")");
 }
 
 void SaveSolid(TCTable& table, const std::string& out) {
@@ -109,6 +187,7 @@ void SaveSolid(TCTable& table, const std::string& out) {
     WriteStdout(std::string(bytes.begin(), bytes.end()));
     return;
   }
+  MakeFolderOf(out, WithDefaultExtension(out, "gif"));
   TUnattendedPlatform platform;
   platform.SaveFileName = out;
   table.Choices.Save = TSaveKind::Solid;
@@ -119,7 +198,7 @@ void SaveSolid(TCTable& table, const std::string& out) {
   }
 }
 
-bool SaveLines(TCTable& table, const std::string& dir) {
+bool SaveLines(TCTable& table, const std::string& dir, const std::string& mask) {
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec || !fs::is_directory(dir))
@@ -128,25 +207,36 @@ bool SaveLines(TCTable& table, const std::string& dir) {
   TUnattendedPlatform platform;
   platform.Folder = dir;
   table.Choices.Save = TSaveKind::Lines;
+  TSaveResult result;
   try {
-    Refusing([&] { return table.SaveLines(platform); });
+    result = Refusing([&] { return table.SaveLines(platform); });
   } catch (const std::system_error& e) {
     throw ECliError("cannot write into " + Quote(dir) + ": " + e.code().message());
   }
-  return ReportBoxes(platform);
+  return ReportRefused(result, platform, WithTrailingSlash(dir),
+                       std::size_t(std::count(mask.begin(), mask.end(), '/')));
 }
 
 bool SaveHtml(TCTable& table, const std::string& page) {
+  const std::string file = WithDefaultExtension(page, "html");
+  MakeFolderOf(page, file);
+  const std::string images = FolderOf(file) + "img_char/";
+  std::error_code ec;
+  if (fs::symlink_status(images, ec).type() != fs::file_type::not_found &&
+      !fs::is_directory(images, ec))
+    throw ECliError("cannot write " + Quote(page) + ": its image folder " + Quote(images) +
+                    " is taken by something that is not a folder");
   TUnattendedPlatform platform;
   platform.SaveFileName = page;
   platform.OpenResult = false;
   table.Choices.Save = TSaveKind::Html;
+  TSaveResult result;
   try {
-    Refusing([&] { return table.SaveHtml(platform); });
+    result = Refusing([&] { return table.SaveHtml(platform); });
   } catch (const std::system_error& e) {
     CannotWrite(page, e);
   }
-  return ReportBoxes(platform);
+  return ReportRefused(result, platform, images, 0);
 }
 
 } // namespace
@@ -167,14 +257,13 @@ void RunRender(TRenderOptions o) {
   if (o.Source == TTextSource::File) o.Settings.Lines = ReadTextFile(o.TextFile);
   if (o.Settings.Lines.empty()) throw ECliError("the text is empty: there is nothing to render");
   if (!o.LinesDir.empty() && !MaskHasPlaceholder(o.Choices.Mask))
-    throw ECliError("the mask " + Quote(o.Choices.Mask) +
-                    " holds neither %t nor %n: every line would "
-                    "get the same name");
+    throw ECliError(
+        "--mask " + Quote(o.Choices.Mask) +
+        ": it holds none of %t, %s, %n and %0Nn, so every line would get the same name");
 
   // Before any rendering: an output that names a folder would get "DIR.gif"
   // or a hidden "DIR/.gif".
-  if (!o.Out.empty() && o.Out != "-" && NamesFolder(o.Out))
-    throw ECliError("--out " + Quote(o.Out) + " names a folder; give a file name");
+  if (!o.Out.empty()) CheckOutName(o.Out);
   if (!o.Html.empty() && NamesFolder(o.Html))
     throw ECliError("--html " + Quote(o.Html) + " names a folder; give a file name");
 
@@ -210,7 +299,7 @@ void RunRender(TRenderOptions o) {
 
   bool complete = true;
   if (!o.Out.empty()) SaveSolid(table, o.Out);
-  if (!o.LinesDir.empty()) complete = SaveLines(table, o.LinesDir) && complete;
+  if (!o.LinesDir.empty()) complete = SaveLines(table, o.LinesDir, o.Choices.Mask) && complete;
   if (!o.Html.empty()) complete = SaveHtml(table, o.Html) && complete;
   if (!complete) throw ECliError("some files were not written (see above)");
 }

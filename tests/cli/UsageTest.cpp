@@ -25,7 +25,8 @@ const std::vector<TBadArgs> BadArgs = {
     {"OptionWithoutValue", {"render", "--text", "A", "--out"}, "--out needs a value"},
     {"ValueOnAFlag", R({"--underline=yes"}), "--underline takes no value"},
     {"ColourWithoutHash", R({"--color", "FF0000"}), "bad colour \"FF0000\""},
-    {"ColourTooShort", R({"--background=#FFF"}), "bad colour \"#FFF\""},
+    {"ColourOfFourDigits", R({"--background=#FFFF"}), "bad colour \"#FFFF\""},
+    {"ColourNameUnknown", R({"--color", "reddish"}), "CSS colour name"},
     {"ColourNotHex", R({"--shadow-color", "#GG0000"}), "bad colour"},
     {"RecolourWithoutTarget", R({"--recolor", "#000000"}), "#RRGGBB=#RRGGBB"},
     {"EmptyFace", R({"--font", ""}), "bad value \"\" for --font"},
@@ -61,6 +62,40 @@ const std::vector<TBadArgs> BadArgs = {
     {"InspectUnknownOption", {"inspect", "a.gif", "--rows"}, "unknown option \"--rows\""},
     {"FontsTwoFaces", {"fonts", "A", "B"}, "at most one face"},
     {"HelpOnNothing", {"help", "paint"}, "no help for \"paint\""},
+    // Mistakes a shell user makes, each answered with what to write instead.
+    {"MisspeltOption", R({"--colr=red"}),
+     "unknown option \"--colr\" for render; did you mean --color?"},
+    {"SwappedLetters", R({"--undelrine"}), "did you mean --underline?"},
+    {"AnotherToolsName", R({"--bold"}), "did you mean --style Bold?"},
+    {"MisspeltCommand", {"rendr", "--text", "A"}, "did you mean render?"},
+    {"InspectOptionMisspelt", {"inspect", "a.gif", "--indexes"}, "did you mean --indices?"},
+    {"AmbiguousShortening", R({"--sha"}),
+     "\"--sha\" is ambiguous: it could be --shadow, --shadow-color"},
+    {"OptionBeforeTheCommand", {"--text", "A", "render"}, "give the command first"},
+    {"UnknownShortOption", R({"-x"}), "unknown option \"-x\""},
+    {"SingleDashLongName", {"render", "-text", "A", "--out", "a.gif"}, "write --text (two dashes)"},
+    {"OptionalValueWithASpace", R({"--shadow", "2"}), "write --shadow=2"},
+    {"ColourWithoutHashHint", R({"--color", "FF8000"}), "--color '#FF8000'"},
+    {"ColourEatenAsAComment",
+     {"render", "--text", "A", "--out", "a.gif", "--color"},
+     "an unquoted # colour is a shell comment"},
+    {"ColourEmpty", R({"--background="}), "an unquoted # colour is a shell comment"},
+    {"RecolourEaten", R({"--recolor"}), "--recolor '#RRGGBB'"},
+    {"ShortOptionWithoutValue", {"render", "--text", "A", "-o"}, "--out needs a value"},
+    {"ValueOnHelp", R({"--help=render"}), "--help takes no value"},
+    {"OperandsAfterDashDash", R({"--", "--underline"}), "unexpected argument \"--underline\""},
+    {"OutNotGif",
+     {"render", "--text", "A", "--out", "hi.png"},
+     "\"hi.png\": the name must end in .gif"},
+    {"OutNotGifInAFolderToMake",
+     {"render", "--text", "A", "--out", "new/hi.jpeg"},
+     "must end in .gif"},
+    {"OutTooLong",
+     {"render", "--text", "A", "--out", std::string(256, 'n') + ".gif"},
+     "the name is too long (260 bytes; at most 255)"},
+    {"MaskWithoutAnyPlaceholder",
+     {"render", "--text", "A", "--lines", "l", "--mask", "%0n.gif"},
+     "none of %t, %s, %n and %0Nn"},
 };
 
 void PrintTo(const TBadArgs& c, std::ostream* os) {
@@ -92,18 +127,48 @@ TEST(Help, EveryCommandExplainsItselfAndExitsZero) {
   };
   const std::vector<Case> cases = {
       {{"--help"}, {"fonts", "render", "inspect", "Exit status"}},
-      {{"fonts", "--help"}, {"glyptika-cli fonts [FACE]"}},
+      {{"fonts", "--help"}, {"Usage: glyptika-cli fonts", "[FACE]", "--version"}},
       {{"inspect", "--help"}, {"--indices", "TGif: "}},
       {{"render", "--help"},
-       {"--font",          "--style",        "--size",    "--unit",       "--dpi",
-        "--underline",     "--no-antialias", "--color",   "--background", "--shadow-color",
-        "--shadow[=DIST]", "--align",        "--width",   "--text",       "--text-file",
-        "--fill",          "--transparent",  "--recolor", "--out",        "--lines",
-        "--mask",          "--html",         "--script",  "--name",       "--sizes",
-        "--alt",           "Exit status"}},
+       {"-t, --text=LINE",
+        "-o, --out=FILE",
+        "-f, --font=FACE",
+        "-s, --size=N",
+        "%0Nn",
+        "%s",
+        "--font",
+        "--style",
+        "--size",
+        "--unit",
+        "--dpi",
+        "--underline",
+        "--no-antialias",
+        "--color",
+        "--background",
+        "--shadow-color",
+        "--shadow[=DIST]",
+        "--align",
+        "--width",
+        "--text",
+        "--text-file",
+        "--fill",
+        "--transparent",
+        "--recolor",
+        "--out",
+        "--lines",
+        "--mask",
+        "--html",
+        "--script",
+        "--name",
+        "--sizes",
+        "--alt",
+        "Exit status"}},
       // Help wins over whatever else is on the line, even a mistake.
       {{"render", "--size", "0", "--help"}, {"--size"}},
       {{"render", "--text", "A", "--help"}, {"--text-file"}},
+      {{"render", "-t", "A", "-h", "--bold"}, {"--text-file"}},
+      {{"help", "all"}, {"Usage: glyptika-cli render", "Usage: glyptika-cli inspect", "Commands:"}},
+      {{"-h"}, {"-V, --version", "Exit status:"}},
   };
   for (const Case& c : cases) {
     const TRun r = RunCli(c.Args);
@@ -112,6 +177,43 @@ TEST(Help, EveryCommandExplainsItselfAndExitsZero) {
     for (const std::string& m : c.Mentions)
       EXPECT_NE(r.Out.find(m), std::string::npos)
           << "want \"" << m << "\" in help of " << c.Args[0];
+  }
+}
+
+} // namespace
+
+namespace {
+
+// The help is the manual page too: help2man needs a usage line, options
+// indented by two spaces, and lines that fit a terminal.
+TEST(Help, ReadsAsAManualPageWouldAndFitsEightyColumns) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                               {"render", "--help"},
+                                               {"fonts", "--help"},
+                                               {"inspect", "--help"}}) {
+    const TRun r = RunCli(args);
+    ASSERT_EQ(r.Exit, 0) << Describe(args, r);
+    EXPECT_TRUE(r.Out.starts_with("Usage: glyptika-cli")) << r.Out;
+    EXPECT_NE(r.Out.find("\n  -h, --help "), std::string::npos) << r.Out;
+    for (const std::string& line : Lines(r.Out))
+      EXPECT_LE(line.size(), 80u) << line;
+  }
+}
+
+TEST(Version, EveryCommandAndTheProgramAnswerWithNameAndVersion) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--version"},
+                                               {"-V"},
+                                               {"render", "--version"},
+                                               {"render", "-t", "A", "-V"},
+                                               {"fonts", "-V"},
+                                               {"inspect", "--version"},
+                                               {"render", "--size", "0", "--version"}}) {
+    const TRun r = RunCli(args);
+    EXPECT_EQ(r.Exit, 0) << Describe(args, r);
+    EXPECT_TRUE(r.Out.starts_with("glyptika-cli ")) << r.Out;
+    EXPECT_EQ(Lines(r.Out).size(), 1u) << r.Out;
+    EXPECT_GT(r.Out.size(), std::string("glyptika-cli \n").size()) << r.Out;
+    EXPECT_EQ(r.Err, "");
   }
 }
 
