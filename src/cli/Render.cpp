@@ -274,11 +274,11 @@ void RunRender(TRenderOptions o) {
     if (!o.Out.empty()) limits.MaxSide = MaxGifSide;
     rendering = TTextRasteriser().RenderText(settings, o.Dpi, limits);
   } catch (const ERenderTooLarge& e) {
-    throw ECliError(e.what());
+    throw ECliError(ShellStyle(e.what()));
   } catch (const std::length_error& e) {
     throw ECliError(std::string("the rendering is too large: ") + e.what());
   } catch (const ETextError& e) {
-    throw ECliError(e.what());
+    throw ECliError(ShellStyle(e.what()));
   }
   if (!rendering) throw ECliError("the text is empty: there is nothing to render");
 
@@ -290,7 +290,7 @@ void RunRender(TRenderOptions o) {
   try {
     table.Prepare(ExportSourceOf(*rendering));
   } catch (const EExportError& e) {
-    throw ECliError(e.what());
+    throw ECliError(ShellStyle(e.what()));
   }
   if (const std::size_t done = table.RecolorListed(o.Recolor); done < o.Recolor.size())
     throw ECliError("--recolor: the rendering does not use the colour " +
