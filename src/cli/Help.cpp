@@ -7,7 +7,8 @@ namespace cli {
 namespace {
 
 // The help is also the manual page (help2man reads it): a "Usage:" line,
-// options indented by two spaces, sections headed by a line ending in ":".
+// options indented by two spaces, sections headed by a line ending in ":",
+// examples apart so that they are not run together into one paragraph.
 constexpr const char* Overview = R"(Usage: glyptika-cli COMMAND [OPTION]... [ARGUMENT]...
   or:  glyptika-cli --help | --version
 Turn text, set in an installed font, into GIF images for web pages.
@@ -41,7 +42,9 @@ Environment:
 
 Examples:
   glyptika-cli fonts
+
   glyptika-cli render -t "Hello World" -o hello.gif
+
   glyptika-cli inspect hello.gif
 )";
 
@@ -78,8 +81,10 @@ measuring, before any image is made.
 
 Examples:
   glyptika-cli render --text "Hello World" --out hello.gif
+
   glyptika-cli render -f "DejaVu Serif" --style Bold -s 48 --color white \
       --background '#003366' --shadow=2 -t Hello -t World -o banner.gif
+
   glyptika-cli render --fill caps --lines caps --mask 'letter_%s.gif' \
       --transparent
 

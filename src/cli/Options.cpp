@@ -94,7 +94,7 @@ constexpr V Colour = "COLOUR";
 
 // Every command has these; the scanner answers them itself.
 constexpr TOptionSpec CommonOptions[] = {
-    Heading("Other:"),
+    Heading("Other options:"),
     {"help", 'h', TArg::None, {}, "print this help and exit", nullptr},
     {"version", 'V', TArg::None, {}, "print the version and exit", nullptr},
 };
@@ -581,9 +581,11 @@ std::vector<std::string> FillLines(std::string_view name) {
 std::string OptionsHelp(TCommand command) {
   constexpr std::size_t column = 26;
   std::string help;
-  for (const TOptionSpec& o : OptionsOf(command)) {
+  const std::vector<TOptionSpec>& options = OptionsOf(command);
+  for (const TOptionSpec& o : options) {
     if (o.Long.empty()) {
-      help += "\n" + std::string(o.Help) + "\n";
+      // Only the common options: they are the options.
+      help += "\n" + std::string(&o == &options.front() ? "Options:" : o.Help) + "\n";
       continue;
     }
     std::string left = o.Short ? std::string("  -") + o.Short + ", --" : "      --";
