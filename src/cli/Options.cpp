@@ -90,6 +90,11 @@ constexpr TOptionSpec Heading(V title) {
   return {{}, 0, TArg::None, {}, title, nullptr};
 }
 
+// An option without a value: a row of its own, added in one line.
+TOptionSpec Flag(V name, V help, void (*apply)(L&, V, bool)) {
+  return {name, 0, TArg::None, {}, help, apply};
+}
+
 constexpr V Colour = "COLOUR";
 
 // Every command has these; the scanner answers them itself.
@@ -145,18 +150,10 @@ const TOptionSpec RenderOptions[] = {
      }},
     {"dpi", 0, TArg::Required, "N", "resolution for pt sizes (default 96)",
      [](L& c, V v, bool) { c.Render.Dpi = ParseInt(v, "--dpi", 1, 10000); }},
-    {"underline",
-     0,
-     TArg::None,
-     {},
-     "underline every line",
-     [](L& c, V, bool) { c.Render.Settings.Underline = true; }},
-    {"no-antialias",
-     0,
-     TArg::None,
-     {},
-     "two-colour glyph edges",
-     [](L& c, V, bool) { c.Render.Settings.AntiAlias = false; }},
+    Flag("underline", "underline every line",
+         [](L& c, V, bool) { c.Render.Settings.Underline = true; }),
+    Flag("no-antialias", "two-colour glyph edges",
+         [](L& c, V, bool) { c.Render.Settings.AntiAlias = false; }),
 
     Heading("Look (COLOUR: #RGB, #RRGGBB or a CSS name such as navy):"),
     {"color", 0, TArg::Required, Colour, "text colour (default #000000)",
@@ -209,12 +206,8 @@ const TOptionSpec RenderOptions[] = {
        c.Render.Recolor.emplace_back(ParseColor(v.substr(0, eq), "--recolor"),
                                      ParseColor(v.substr(eq + 1), "--recolor"));
      }},
-    {"transparent",
-     0,
-     TArg::None,
-     {},
-     "make the background colour transparent in every file",
-     [](L& c, V, bool) { c.Render.Choices.Transparent = true; }},
+    Flag("transparent", "make the background colour transparent in every file",
+         [](L& c, V, bool) { c.Render.Choices.Transparent = true; }),
 
     Heading("Output (one or more):"),
     {"out", 'o', TArg::Required, "FILE",
@@ -235,12 +228,8 @@ const TOptionSpec RenderOptions[] = {
      "an HTML page of one GIF per character, the images\nin img_char/ beside it (not with "
      "--shadow)",
      [](L& c, V v, bool) { c.Render.Html = std::string(v); }},
-    {"script",
-     0,
-     TArg::None,
-     {},
-     "with --html, write the page as a script",
-     [](L& c, V, bool) { c.Render.Choices.IncludeScript = true; }},
+    Flag("script", "with --html, write the page as a script",
+         [](L& c, V, bool) { c.Render.Choices.IncludeScript = true; }),
     {"name", 0, TArg::Required, "char|code",
      "with --html, name the images by character or by\ncode (default code)",
      [](L& c, V v, bool) {
@@ -248,29 +237,18 @@ const TOptionSpec RenderOptions[] = {
            ParseChoice<bool>(v, "--name", {{"char", true}, {"code", false}});
        c.Render.PageOptionGiven = true;
      }},
-    {"sizes",
-     0,
-     TArg::None,
-     {},
-     "with --html, write each image's width and height",
-     [](L& c, V, bool) { c.Render.Choices.WriteSize = true; }},
-    {"alt",
-     0,
-     TArg::None,
-     {},
-     "with --html, write each character as its alt text",
-     [](L& c, V, bool) { c.Render.Choices.WriteAlt = true; }},
+    Flag("sizes", "with --html, write each image's width and height",
+         [](L& c, V, bool) { c.Render.Choices.WriteSize = true; }),
+    Flag("alt", "with --html, write each character as its alt text",
+         [](L& c, V, bool) { c.Render.Choices.WriteAlt = true; }),
 };
 
 const TOptionSpec InspectOptions[] = {
     Heading("Options:"),
-    {"indices",
-     0,
-     TArg::None,
-     {},
-     "after each image's header, its rows in display\norder, one line per row, each colour "
-     "index as two\nhex digits",
-     [](L& c, V, bool) { c.Indices = true; }},
+    Flag("indices",
+         "after each image's header, its rows in display\norder, one line per row, each colour "
+         "index as two\nhex digits",
+         [](L& c, V, bool) { c.Indices = true; }),
 };
 
 struct TCommandSpec {
