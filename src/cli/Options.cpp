@@ -251,11 +251,6 @@ const TOptionSpec InspectOptions[] = {
          [](L& c, V, bool) { c.Indices = true; }),
 };
 
-struct TCommandSpec {
-  V Name;
-  std::vector<TOptionSpec> Options; // the command's own, then the common ones
-};
-
 std::vector<TOptionSpec> WithCommon(std::initializer_list<std::vector<TOptionSpec>> parts) {
   std::vector<TOptionSpec> all;
   for (const auto& part : parts)
@@ -502,6 +497,7 @@ void CheckRender(const TRenderOptions& o) {
   if (!o.Html.empty() && o.Settings.Shadow) Usage("--html cannot be used with --shadow");
 }
 
+// The command a word names; Help for a word that names none.
 TCommand CommandNamed(V name) {
   if (name == "fonts") return TCommand::Fonts;
   if (name == "render") return TCommand::Render;
