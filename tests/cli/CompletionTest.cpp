@@ -21,11 +21,14 @@ std::string ShellQuoted(const std::string& s) {
   return q + "'";
 }
 
-// The candidates offered for the last of Words.
-std::vector<std::string> Complete(const std::vector<std::string>& words) {
+// The candidates offered for the last of Words, the program typed as Program.
+std::vector<std::string> Complete(const std::vector<std::string>& words,
+                                  const std::string& program = CliPath().string(),
+                                  const std::string& home = {}) {
   TTempDir dir;
-  std::string script = "source " + ShellQuoted(CompletionScript().string()) + "\nCOMP_WORDS=(" +
-                       ShellQuoted(CliPath().string());
+  std::string script = (home.empty() ? "" : "HOME=" + ShellQuoted(home) + "\n") + "source " +
+                       ShellQuoted(CompletionScript().string()) + "\nCOMP_WORDS=(" +
+                       ShellQuoted(program);
   for (const std::string& w : words)
     script += " " + ShellQuoted(w);
   script += ")\nCOMP_CWORD=" + std::to_string(words.size()) +
@@ -108,6 +111,16 @@ TEST(Completion, FilesForFileValuesAndGifFilesForInspect) {
   EXPECT_EQ(Complete({"render", "--text-file", base + "b"}),
             std::vector<std::string>{base + "b.txt"});
   EXPECT_EQ(Complete({"render", "--lines", base}), std::vector<std::string>{base + "sub"});
+}
+
+// Typed as ~/bin/glyptika-cli, the program is still found: bash leaves the
+// tilde in the word it hands over.
+TEST(Completion, FindsTheProgramTypedFromTheHomeFolder) {
+  TTempDir home;
+  fs::create_directory(home / "bin");
+  fs::create_symlink(CliPath(), home / "bin" / "glyptika-cli");
+  EXPECT_EQ(Complete({"render", "--unit", ""}, "~/bin/glyptika-cli", home.Path().string()),
+            (std::vector<std::string>{"pt", "px"}));
 }
 
 } // namespace
