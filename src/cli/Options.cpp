@@ -587,7 +587,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   const V first = args[0];
   if (first == "-h" || first == "--help" || first == "help") {
     cl.Command = TCommand::Help;
-    if (args.size() > 1) cl.HelpTopic = std::string(args[1]);
+    // "help --help" asks for the overview as "help" alone does.
+    if (args.size() > 1 && args[1] != "-h" && args[1] != "--help")
+      cl.HelpTopic = std::string(args[1]);
     return cl;
   }
   if (first == "-V" || first == "--version") {

@@ -169,6 +169,8 @@ TEST(Help, EveryCommandExplainsItselfAndExitsZero) {
       {{"render", "-t", "A", "-h", "--bold"}, {"--text-file"}},
       {{"help", "all"}, {"Usage: glyptika-cli render", "Usage: glyptika-cli inspect", "Commands:"}},
       {{"-h"}, {"-V, --version", "Exit status:"}},
+      {{"help", "--help"}, {"Commands:"}},
+      {{"--help", "render"}, {"--text-file"}},
   };
   for (const Case& c : cases) {
     const TRun r = RunCli(c.Args);
