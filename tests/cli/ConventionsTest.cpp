@@ -166,12 +166,14 @@ TEST(Conventions, ARefusedLineNameSaysWhyAndTheOthersAreSaved) {
       {"too long", std::string(300, 'w'), "%t.gif",
        "the name is too long (304 bytes; at most 255)"},
       {"folder the mask names is missing", "x", "sub/%t.gif", "sub\" does not exist"},
+      {"a line that draws nothing", "\xE2\x80\x8B", "%t.gif",
+       "not written: the line draws nothing, so it has no image"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     const fs::path out = dir / c.Name;
-    const TRun r =
-        RunCli({"render", "-t", c.Text, "-t", "kept", "--lines", out.string(), "--mask", c.Mask});
+    const TRun r = RunCli({"render", "-t", c.Text, "-t", "kept", "--lines", out.string(), "--mask",
+                           c.Mask, "--width", "string"});
     EXPECT_EQ(r.Exit, 2);
     const std::vector<std::string> lines = Lines(r.Err);
     ASSERT_GE(lines.size(), 2u) << r.Err;
