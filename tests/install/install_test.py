@@ -69,6 +69,8 @@ class Files(unittest.TestCase):
             (PNG, False),
             ("share/doc/glyptika/LICENSE", False),
             ("share/doc/glyptika/README.md", False),
+            # bash-completion loads it by the command's name when Tab is first pressed
+            ("share/bash-completion/completions/glyptika-cli", False),
         ]
         for relative, executable in expected:
             with self.subTest(relative):
