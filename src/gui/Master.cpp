@@ -108,6 +108,10 @@ QFont MasterFont() {
 }
 
 TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform, QWidget* Parent)
+    : TMaster(Platform, WidgetPlatform, TBannerServices{}, Parent) {}
+
+TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
+                 const TBannerServices& BannerServices, QWidget* Parent)
     : QWidget(Parent), FPlatform(Platform) {
   setWindowTitle(QStringLiteral("Glyptika v1.2"));
   setFont(MasterFont());
@@ -119,14 +123,15 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform, QWi
   bevel1->setFrameShadow(QFrame::Sunken);
   bevel1->setGeometry(0, 67, ClientWidth, 2);
 
-  PBaner = new QFrame(this);
-  PBaner->setFrameShape(QFrame::Panel);
-  PBaner->setFrameShadow(QFrame::Sunken);
-  PBaner->setLineWidth(3);
-  PBaner->setGeometry(11, 0, 474, 66);
-  Image1 = new QLabel(PBaner);
-  Image1->setGeometry(3, 3, 468, 60);
-  Image1->setAccessibleName(QStringLiteral("Banner"));
+  Banner = new TBannerStrip(this, BannerServices, [this] { return GetOsVersionCode(); });
+  PBaner = Banner->PBaner;
+  Image1 = Banner->Image1;
+  LabelWWW = Banner->LabelWWW;
+  PanelWeb = Banner->PanelWeb;
+  LWWW2 = Banner->LWWW2;
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(BannerTickMs);
 
   FontList = new QComboBox(this);
   FontList->setGeometry(69, 73, 204, ComboHeight);
@@ -287,15 +292,15 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform, QWi
 
   // The form's names, for tests, automation and style sheets.
   const std::pair<QObject*, const char*> names[] = {
-      {PBaner, "PBaner"}, {Image1, "Image1"},       {Label1, "Label1"},   {FontList, "FontList"},
-      {Label2, "Label2"}, {FontStyle, "FontStyle"}, {Label6, "Label6"},   {CBWidth, "CBWidth"},
-      {Label5, "Label5"}, {SpinSize, "SpinSize"},   {CBUnit, "CBUnit"},   {SWidth, "SWidth"},
-      {Label7, "Label7"}, {cbShadow, "cbShadow"},   {Label9, "Label9"},   {SpinDist, "SpinDist"},
-      {Label3, "Label3"}, {CFont, "CFont"},         {Label4, "Label4"},   {CBg, "CBg"},
-      {Label8, "Label8"}, {CShad, "CShad"},         {CBUnder, "CBUnder"}, {CBAnti, "CBAnti"},
-      {bLeft, "bLeft"},   {bCenter, "bCenter"},     {bRight, "bRight"},   {bAFIll, "bAFIll"},
-      {RWords, "RWords"}, {ScrollBox, "ScrollBox"}, {PreView, "PreView"}, {bUpdate, "bUpdate"},
-      {bSave, "bSave"},   {BClose, "BClose"},       {PMenu, "PMenu"}};
+      {Label1, "Label1"},   {FontList, "FontList"}, {Label2, "Label2"}, {FontStyle, "FontStyle"},
+      {Label6, "Label6"},   {CBWidth, "CBWidth"},   {Label5, "Label5"}, {SpinSize, "SpinSize"},
+      {CBUnit, "CBUnit"},   {SWidth, "SWidth"},     {Label7, "Label7"}, {cbShadow, "cbShadow"},
+      {Label9, "Label9"},   {SpinDist, "SpinDist"}, {Label3, "Label3"}, {CFont, "CFont"},
+      {Label4, "Label4"},   {CBg, "CBg"},           {Label8, "Label8"}, {CShad, "CShad"},
+      {CBUnder, "CBUnder"}, {CBAnti, "CBAnti"},     {bLeft, "bLeft"},   {bCenter, "bCenter"},
+      {bRight, "bRight"},   {bAFIll, "bAFIll"},     {RWords, "RWords"}, {ScrollBox, "ScrollBox"},
+      {PreView, "PreView"}, {bUpdate, "bUpdate"},   {bSave, "bSave"},   {BClose, "BClose"},
+      {PMenu, "PMenu"}};
   for (const auto& [object, name] : names)
     object->setObjectName(QString::fromLatin1(name));
 
@@ -332,6 +337,7 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform, QWi
   connect(bUpdate, &QPushButton::clicked, this, [this] { Run([this] { bUpdateClick(); }); });
   connect(bSave, &QPushButton::clicked, this, [this] { Run([this] { bSaveClick(); }); });
   connect(BClose, &QPushButton::clicked, this, [this] { Run([this] { BCloseClick(); }); });
+  connect(Timer1, &QTimer::timeout, this, [this] { Run([this] { Timer1Timer(); }); });
 
   WinXP = new TWinXP(&FComponents);
   FCTableWindow = std::make_unique<TCTableWindow>(FCTable, FPlatform, this);
@@ -344,8 +350,8 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform, QWi
     PreView->resize(ScrollBox->viewport()->width(), 0);
     FAlignValue = TAlign::Left;
     CBAnti->setChecked(true); // every system here draws anti-aliased text
-    FBannerRequested = false;
   });
+  Timer1->start();
 
   if (const QScreen* screen = this->screen()) {
     QRect frame(QPoint(), size());
@@ -359,10 +365,9 @@ TMaster::~TMaster() = default;
 void TMaster::SetTabOrder() {
   // Reading order: the rows of settings, the left column, the text, the
   // preview, the buttons.
-  QWidget* order[] = {FontList,  cbShadow, CFont,   FontStyle, CBWidth, SpinDist,
-                      CBg,       SpinSize, CBUnit,  SWidth,    CShad,   CBUnder,
-                      CBAnti,    bLeft,    bCenter, bRight,    bAFIll,  RWords,
-                      ScrollBox, bUpdate,  bSave,   BClose};
+  QWidget* order[] = {LabelWWW, FontList, cbShadow, CFont, FontStyle, CBWidth, SpinDist, CBg,
+                      SpinSize, CBUnit,   SWidth,   CShad, CBUnder,   CBAnti,  bLeft,    bCenter,
+                      bRight,   bAFIll,   RWords,   LWWW2, ScrollBox, bUpdate, bSave,    BClose};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(order[i], order[i + 1]);
 }
@@ -501,6 +506,10 @@ void TMaster::bSaveClick() {
 
 void TMaster::BCloseClick() {
   close();
+}
+
+void TMaster::Timer1Timer() {
+  Banner->Core().Timer1Timer();
 }
 
 void TMaster::RenderLater() {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "export/Export.h"
+#include "gui/BannerStrip.h"
 #include "main/FontCatalogue.h"
 #include "main/Render.h"
 #include "widgets/WidgetPlatform.h"
@@ -27,6 +28,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
+class QTimer;
 class QToolButton;
 class TCTableWindow;
 class TColorSwatch;
@@ -44,11 +46,19 @@ public:
   static constexpr int ClientHeight = 264;
 
   TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform, QWidget* Parent = nullptr);
+  // Banner: what the strip uses in place of the desktop's network, browser and site.
+  TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform, const TBannerServices& Banner,
+          QWidget* Parent = nullptr);
   ~TMaster() override;
 
-  // The banner strip; its picture and link come later.
+  // The banner strip (its controls: PBaner, Image1, LabelWWW, PanelWeb, LWWW2).
+  TBannerStrip* Banner;
   QFrame* PBaner;
   QLabel* Image1;
+  QLabel* LabelWWW;
+  QFrame* PanelWeb;
+  QLabel* LWWW2;
+  QTimer* Timer1;
 
   QLabel* Label1;
   QComboBox* FontList;
@@ -97,6 +107,13 @@ public:
   void bUpdateClick();
   void bSaveClick();
   void BCloseClick();
+  void Timer1Timer();
+
+  // The Windows version code of the system, for the anti-alias rule and the
+  // banner request. Linux has no row of its own in the table of Windows
+  // versions; it gets a code above 4, as every system drawing anti-aliased text.
+  static constexpr int LinuxVersionCode = 200;
+  int GetOsVersionCode() const { return LinuxVersionCode; }
 
   // The settings as the controls hold them now.
   TRenderSettings ReadSettings() const;
@@ -133,7 +150,6 @@ private:
   std::optional<TRenderResult> FRendering;
   TStyleList FStyles;
   TAlign FAlignValue = TAlign::Left;
-  bool FBannerRequested = false;
   TComponent FComponents; // the form as owner of its non-visual components
   TWinXP* WinXP;
   TCTable FCTable;

@@ -129,6 +129,15 @@ bool IsLoopbackHost(std::string_view Host) {
   return parts == 4;
 }
 
+bool HostNeverResolves(std::string_view Host) {
+  if (Host.ends_with('.')) Host.remove_suffix(1);
+  const std::size_t dot = Host.rfind('.');
+  std::string top(Host.substr(dot == std::string_view::npos ? 0 : dot + 1));
+  for (char& c : top)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return top == "example" || top == "invalid" || top == "test";
+}
+
 std::string CountryOfLocaleName(std::string_view LocaleName) {
   LocaleName = LocaleName.substr(0, LocaleName.find_first_of(".@"));
   const std::size_t under = LocaleName.find('_');

@@ -52,6 +52,9 @@ struct TSiteEndpoint {
 std::optional<TSiteEndpoint> SiteEndpoint(std::string_view Site);
 // localhost, 127.0.0.0/8 and ::1: the desktop's network status says nothing of them.
 bool IsLoopbackHost(std::string_view Host);
+// Names under the top-level domains kept for examples and tests (example,
+// invalid, test): nothing is looked up for them, not even their address.
+bool HostNeverResolves(std::string_view Host);
 
 // The ISO 3166 three-letter code of a locale name's territory ("en_US.UTF-8"
 // gives "USA"); empty for "C", "POSIX" and names without a known territory.

@@ -291,6 +291,15 @@ TEST(BannerAddresses, LoopbackHostsAreKnownByName) {
     EXPECT_FALSE(IsLoopbackHost(host)) << host;
 }
 
+TEST(BannerAddresses, ReservedNamesAreNeverLookedUp) {
+  for (const char* host : {"glyptika.example", "GLYPTIKA.EXAMPLE.", "example", "x.invalid",
+                           "banner.test"})
+    EXPECT_TRUE(HostNeverResolves(host)) << host;
+  for (const char* host : {"glyptika.example.com", "example.org", "testing", "127.0.0.1", "::1",
+                           "contest", ""})
+    EXPECT_FALSE(HostNeverResolves(host)) << host;
+}
+
 TEST(BannerCountry, LocaleNamesGiveTheThreeLetterCodeOfTheirTerritory) {
   struct Row {
     const char* Locale;
