@@ -48,8 +48,8 @@ public:
 
 } // namespace
 
-TQtBannerConnection::TQtBannerConnection(std::string Site, QObject* Parent)
-    : QObject(Parent), FSite(std::move(Site)) {}
+TQtBannerConnection::TQtBannerConnection(std::string Site, int Timeout, QObject* Parent)
+    : QObject(Parent), FSite(std::move(Site)), FTimeout(Timeout) {}
 
 void TQtBannerConnection::AttemptConnect(std::function<void(bool)> Answer) {
   const std::optional<TSiteEndpoint> endpoint = SiteEndpoint(FSite);
@@ -91,7 +91,7 @@ void TQtBannerConnection::TrySocket(const TSiteEndpoint& Endpoint,
   connect(socket, &QTcpSocket::connected, this, [shared] { (*shared)(true); });
   connect(socket, &QTcpSocket::errorOccurred, this, [shared] { (*shared)(false); });
   connect(timeout, &QTimer::timeout, this, [shared] { (*shared)(false); });
-  timeout->start(TimeoutMs);
+  timeout->start(FTimeout);
   socket->connectToHost(QString::fromStdString(Endpoint.Host), quint16(Endpoint.Port));
 }
 

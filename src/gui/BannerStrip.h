@@ -30,16 +30,18 @@ std::string BuildBannerSite();
 // InternetAttemptConnect on the desktop. A reserved name is never looked up.
 // Else the desktop's network status answers when it knows (never for a
 // loopback site), and otherwise a connection to the site's host is tried,
-// given up after TimeoutMs. Nothing blocks the event loop.
+// given up after a few seconds. Nothing blocks the event loop.
 class TQtBannerConnection : public QObject, public IBannerConnection {
 public:
   static constexpr int TimeoutMs = 3000;
-  explicit TQtBannerConnection(std::string Site, QObject* Parent = nullptr);
+  explicit TQtBannerConnection(std::string Site, int Timeout = TimeoutMs,
+                               QObject* Parent = nullptr);
   void AttemptConnect(std::function<void(bool Connected)> Answer) override;
 
 private:
   void TrySocket(const TSiteEndpoint& Endpoint, std::function<void(bool)> Answer);
   std::string FSite;
+  int FTimeout;
 };
 
 // The shell's open: the desktop's default browser (which decides itself how
