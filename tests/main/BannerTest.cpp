@@ -292,11 +292,11 @@ TEST(BannerAddresses, LoopbackHostsAreKnownByName) {
 }
 
 TEST(BannerAddresses, ReservedNamesAreNeverLookedUp) {
-  for (const char* host : {"glyptika.example", "GLYPTIKA.EXAMPLE.", "example", "x.invalid",
-                           "banner.test"})
+  for (const char* host :
+       {"glyptika.example", "GLYPTIKA.EXAMPLE.", "example", "x.invalid", "banner.test"})
     EXPECT_TRUE(HostNeverResolves(host)) << host;
-  for (const char* host : {"glyptika.example.com", "example.org", "testing", "127.0.0.1", "::1",
-                           "contest", ""})
+  for (const char* host :
+       {"glyptika.example.com", "example.org", "testing", "127.0.0.1", "::1", "contest", ""})
     EXPECT_FALSE(HostNeverResolves(host)) << host;
 }
 
