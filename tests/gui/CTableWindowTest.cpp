@@ -530,7 +530,7 @@ TEST(CTableWindow, CancelInTheProgressDialogStopsAfterTheCurrentFile) {
   TTempDir dir;
   std::vector<std::string> lines;
   for (int i = 1; i <= 300; ++i)
-    lines.push_back("L" + std::to_string(i));
+    lines.push_back(std::string("L").append(std::to_string(i)));
   const TFakeRendering r(lines);
   d.Core.Choices.Save = TSaveKind::Lines;
   d.Core.Choices.Mask = "%t.gif";
