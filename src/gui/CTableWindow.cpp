@@ -261,6 +261,12 @@ void TCTableWindow::CreateControls() {
   Emask = new QLineEdit(this);
   place(Emask, "Emask", 112, 237, 160, 21);
   Lmask->setBuddy(Emask);
+  // The hint below keeps its original words; the newer placeholders are told here.
+  const QString moreMask = tr("Also \"%0Nn\": the line number with N digits (item%02n.gif gives "
+                              "item01.gif), and \"%s\": the text as a web name (\"FAQ / Help\" "
+                              "gives faq-help)");
+  Emask->setToolTip(moreMask);
+  Emask->setAccessibleDescription(moreMask);
   LHint = new QLabel(
       tr("Use in a mask \"%t\" for insert of string text, and \"%n\" for insert of line number"),
       this);

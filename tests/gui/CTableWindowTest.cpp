@@ -469,6 +469,11 @@ TEST(CTableWindow, ScreenReadersFindEveryControlByName) {
   WhileShown(d.Window, [&] {
     EXPECT_EQ(AccessibleName(Control<QLineEdit>(d.Window, "Emask")),
               QStringLiteral("File name mask:"));
+    // The placeholders the fixed hint does not name are told to screen readers too.
+    const QString more =
+        QAccessible::queryAccessibleInterface(Control<QLineEdit>(d.Window, "Emask"))
+            ->text(QAccessible::Description);
+    EXPECT_TRUE(more.contains("%0Nn") && more.contains("%s")) << more.toStdString();
     EXPECT_EQ(AccessibleName(Control<QWidget>(d.Window, "PBox")), QStringLiteral("Image"));
     auto* grid = Control<QTableWidget>(d.Window, "CGrid");
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
