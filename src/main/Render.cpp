@@ -1,6 +1,7 @@
 #include "main/Render.h"
 #include "text/Compose.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
@@ -60,11 +61,13 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::unique_ptr<TFastDIB> MakeSurface(int width, int height, const TFontHandle& font) {
+std::unique_ptr<TFastDIB> MakeSurface(int width, int height, const TFontHandle& font,
+                                      const TTextOptions& options) {
   auto surface = std::make_unique<TFastDIB>();
   surface->Allocate(width, height, 24);
   surface->FontHandle = font;
   surface->DC->SelectFont(font);
+  surface->DC->SetTextOptions(options);
   return surface;
 }
 
@@ -96,20 +99,30 @@ std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& 
       BuildFontDescription(FTemplate.GetFontTemplate(settings.FaceName), settings, logPixelsY);
   const TFontHandle font = CreateFontIndirect(description);
 
+  const TTextOptions options = TextOptionsOf(settings);
+
   // The size is known only after measuring; a small surface lends its DC.
   TRect measured{0, 0, 1, 1};
+  int w = 0, h = 0;
+  TRect ink; // what reaches outside the cells, kept
   {
-    const std::unique_ptr<TFastDIB> probe = MakeSurface(10, 10, font);
+    const std::unique_ptr<TFastDIB> probe = MakeSurface(10, 10, font, options);
     DrawTextEx(*probe->DC, result.Text, measured, MeasureFlags);
+    w = measured.Right;
+    h = measured.Bottom;
+    if (settings.WidthMode == TWidthMode::UserWidth && settings.UserWidth > w)
+      w = settings.UserWidth;
+    if (settings.KeepOverhangs)
+      ink = TextInkBounds(*probe->DC, result.Text, {0, 0, w, h}, result.DrawFlags);
   }
-  int w = measured.Right;
-  const int h = measured.Bottom;
-  if (settings.WidthMode == TWidthMode::UserWidth && settings.UserWidth > w) w = settings.UserWidth;
+  const int left = std::max(0, -ink.Left), top = std::max(0, -ink.Top);
+  const int right = std::max(0, ink.Right - w), bottom = std::max(0, ink.Bottom - h);
   const int d = settings.Shadow ? settings.ShadowDistance : 0;
   result.ShadowDistance = d;
-  result.TextRect = {0, 0, w, h};
+  result.TextRect = {left, top, left + w, top + h};
 
-  const int width = CheckedSum(w, d), height = CheckedSum(h, d);
+  const int width = CheckedSum(CheckedSum(left, w), CheckedSum(right, d));
+  const int height = CheckedSum(CheckedSum(top, h), CheckedSum(bottom, d));
   const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
   if (width > Limits.MaxSide || height > Limits.MaxSide)
     throw ERenderTooLarge("The rendering is too large for a GIF image: " + size +
@@ -120,21 +133,30 @@ std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& 
     throw ERenderTooLarge("The rendering is too large: " + size + ", more than the " +
                               std::to_string(Limits.MaxPixels) + " pixels a rendering may have",
                           width, height);
-  result.FSurface = MakeSurface(width, height, font);
+  result.FSurface = MakeSurface(width, height, font, options);
   TFastDIB& surface = *result.FSurface;
   surface.DC->SelectBrush(settings.BackColor);
-  surface.FillArea({0, 0, w + d, h + d});
+  surface.FillArea({0, 0, width, height});
   surface.SetTextTransparent(true);
   if (settings.Shadow) {
     surface.ApplyTextColor(settings.ShadowColor);
-    TRect shadowRect{d, d, w + d, h + d};
+    TRect shadowRect = result.TextRect;
+    shadowRect.Left += d;
+    shadowRect.Top += d;
+    shadowRect.Right += d;
+    shadowRect.Bottom += d;
+    // A colour picture casts a shadow of its shape.
+    TTextOptions shadowOptions = options;
+    shadowOptions.PicturesAsInk = true;
+    surface.DC->SetTextOptions(shadowOptions);
     DrawTextEx(*surface.DC, result.Text, shadowRect, result.DrawFlags);
+    surface.DC->SetTextOptions(options);
   }
   surface.ApplyTextColor(settings.TextColor);
   TRect textRect = result.TextRect;
   DrawTextEx(*surface.DC, result.Text, textRect, result.DrawFlags);
 
-  result.FPreview.SetSize(w + d, h + d);
+  result.FPreview.SetSize(width, height);
   surface.CopyTo(result.FPreview, 0, 0);
   return result;
 }

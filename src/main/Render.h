@@ -46,8 +46,10 @@ private:
 
 struct TRenderResult {
   // (W + d) x (H + d) pixels at 24 bits: W the widest line (or the user
-  // width), H all lines, d the shadow distance. Its DC keeps the rendering
-  // font selected, so that text measured on it gets the rendering's metrics.
+  // width), H all lines, d the shadow distance; wider and taller by the ink
+  // outside the cells when overhangs are kept. Its DC keeps the rendering
+  // font and text options selected, so that text measured on it gets the
+  // rendering's metrics.
   std::unique_ptr<TFastDIB> FSurface;
   TBitmap FPreview; // the surface's pixels, top row first
   TAlign FAlign = TAlign::Left;
@@ -59,7 +61,7 @@ struct TRenderResult {
   int ShadowDistance = 0; // d: 0 without a shadow
   TColor BackColor = 0;
   unsigned DrawFlags = 0; // what the lines were drawn with
-  TRect TextRect;         // (0, 0, W, H): where the text lies, shadow aside
+  TRect TextRect; // (0, 0, W, H), moved by kept overhangs: where the text lies, shadow aside
 };
 
 // The rasteriser of one window: "Update" and "Convert" call RenderText with

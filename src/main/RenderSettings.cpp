@@ -67,3 +67,10 @@ TWidthBounds UserWidthBounds(TWidthMode widthMode, int surfaceWidth) {
 int LineStart(TAlign align, int areaWidth, int lineWidth) {
   return LineLeft({0, 0, areaWidth, 0}, lineWidth, DrawFlags(align));
 }
+
+TTextOptions TextOptionsOf(const TRenderSettings& settings) {
+  TTextOptions options;
+  options.Shaping = settings.Shaping;
+  options.Fallback = settings.Fallback;
+  return options;
+}

@@ -43,7 +43,17 @@ struct TRenderSettings {
   TColor ShadowColor = clBtnShadow;
   TAlign Align = TAlign::Left;
   std::vector<std::string> Lines; // UTF-8, without line breaks
+  // "Kerning and shaping": lines shaped and shown in their own direction.
+  bool Shaping = false;
+  // A character the face lacks comes from an installed face that has it.
+  bool Fallback = true;
+  // "Keep overhangs": the surface grows by whatever ink reaches outside the
+  // cells (tall accents, italic overhangs), so none of it is cut off.
+  bool KeepOverhangs = false;
 };
+
+// How the text layer sets the lines of these settings.
+TTextOptions TextOptionsOf(const TRenderSettings& settings);
 
 // The cell height in pixels that a size asks for; halves go to the even
 // neighbour. logPixelsY is the screen's vertical dots per inch.

@@ -3,6 +3,7 @@
 #include "base/Utf8.h"
 #include "text/FontDatabase.h"
 #include "text/Glyphs.h"
+#include "text/Layout.h"
 
 #include <algorithm>
 #include <array>
@@ -147,6 +148,7 @@ void BlendCoverage(TDC& dc, const std::uint8_t* coverage, std::size_t stride, co
 
 // Where a glyph's ink lies on the surface, and its part inside the clip.
 struct TInk {
+  text_detail::TFontInstance* Face;
   char32_t Char;
   int X, Y; // its top-left pixel
   TClip Visible;
@@ -161,10 +163,9 @@ const std::uint8_t* CoverageAt(const text_detail::TGlyph& glyph, const TInk& ink
 // their coverage is added up first, so that a pixel two glyphs share gets one
 // of the 17 levels too, not a colour of its own. A glyph is looked up again
 // for drawing: the instance keeps only the last one for sure.
-void DrawCluster(TDC& dc, text_detail::TFontInstance& glyphs, std::span<const TInk> inks,
-                 TColor color) {
+void DrawCluster(TDC& dc, std::span<const TInk> inks, TColor color) {
   if (inks.size() == 1) {
-    const text_detail::TGlyph& glyph = glyphs.Glyph(inks[0].Char);
+    const text_detail::TGlyph& glyph = inks[0].Face->Glyph(inks[0].Char);
     BlendCoverage(dc, CoverageAt(glyph, inks[0]), std::size_t(glyph.Width), inks[0].Visible, color);
     return;
   }
@@ -175,7 +176,7 @@ void DrawCluster(TDC& dc, text_detail::TFontInstance& glyphs, std::span<const TI
   const std::size_t width = std::size_t(box.Right - box.Left);
   std::vector<std::uint8_t> sum(width * std::size_t(box.Bottom - box.Top), 0);
   for (const TInk& ink : inks) {
-    const text_detail::TGlyph& glyph = glyphs.Glyph(ink.Char);
+    const text_detail::TGlyph& glyph = ink.Face->Glyph(ink.Char);
     const std::uint8_t* in = CoverageAt(glyph, ink);
     std::uint8_t* out = sum.data() + std::size_t(ink.Visible.Top - box.Top) * width +
                         std::size_t(ink.Visible.Left - box.Left);
@@ -189,18 +190,58 @@ void DrawCluster(TDC& dc, text_detail::TFontInstance& glyphs, std::span<const TI
 
 // The glyphs of one line, in pen order. A glyph that starts right of every
 // earlier one's box starts a new cluster; the others join the current one.
-void DrawInk(TDC& dc, text_detail::TFontInstance& glyphs, const std::vector<TInk>& inks,
-             TColor color) {
+void DrawInk(TDC& dc, const std::vector<TInk>& inks, TColor color) {
   std::size_t start = 0;
   int inkRight = INT_MIN;
   for (std::size_t i = 0; i < inks.size(); ++i) {
     if (i > start && inks[i].Visible.Left >= inkRight) {
-      DrawCluster(dc, glyphs, std::span(inks).subspan(start, i - start), color);
+      DrawCluster(dc, std::span(inks).subspan(start, i - start), color);
       start = i;
     }
     inkRight = std::max(inkRight, inks[i].Visible.Right);
   }
-  if (start < inks.size()) DrawCluster(dc, glyphs, std::span(inks).subspan(start), color);
+  if (start < inks.size()) DrawCluster(dc, std::span(inks).subspan(start), color);
+}
+
+// A picture over what is there: its premultiplied colours plus what its
+// alpha leaves of the pixel.
+template <int Bytes>
+void BlendPicture(TDC& dc, const text_detail::TGlyph& glyph, const TInk& ink) {
+  for (int y = ink.Visible.Top; y < ink.Visible.Bottom; ++y) {
+    const std::uint8_t* src =
+        glyph.Color.data() + (std::size_t(y - ink.Y) * std::size_t(glyph.Width) +
+                              std::size_t(ink.Visible.Left - ink.X)) *
+                                 4;
+    std::uint8_t* px = dc.ScanLine(y) + std::size_t(ink.Visible.Left) * Bytes;
+    for (int x = ink.Visible.Left; x < ink.Visible.Right; ++x, src += 4, px += Bytes) {
+      const unsigned rest = 255u - src[3];
+      if (rest == 255) continue;
+      for (int c = 0; c < 3; ++c)
+        px[c] = std::uint8_t(std::min(255u, src[c] + (px[c] * rest + 127) / 255));
+    }
+  }
+}
+
+// Pictures in their own colours, unless they stand for ink (a shadow); the
+// other glyphs as above.
+void DrawGlyphs(TDC& dc, std::vector<TInk>& inks, TColor color, bool picturesAsInk) {
+  if (!picturesAsInk) {
+    const auto picture = [](const TInk& ink) { return !ink.Face->Glyph(ink.Char).Color.empty(); };
+    const auto pictures = std::stable_partition(inks.begin(), inks.end(),
+                                                [&](const TInk& ink) { return !picture(ink); });
+    std::vector<TInk> drawn(pictures, inks.end());
+    inks.erase(pictures, inks.end());
+    DrawInk(dc, inks, color);
+    for (const TInk& ink : drawn) {
+      const text_detail::TGlyph& glyph = ink.Face->Glyph(ink.Char);
+      if (dc.Pixels().BitsPerPixel == 32)
+        BlendPicture<4>(dc, glyph, ink);
+      else
+        BlendPicture<3>(dc, glyph, ink);
+    }
+    return;
+  }
+  DrawInk(dc, inks, color);
 }
 
 [[noreturn]] void Refuse(const std::string& what) {
@@ -250,6 +291,10 @@ int TDC::SetBkMode(int mode) {
   return std::exchange(FBkMode, mode);
 }
 
+TTextOptions TDC::SetTextOptions(TTextOptions options) {
+  return std::exchange(FTextOptions, options);
+}
+
 const TFont& TDC::CurrentFont() const {
   if (FFont) return *FFont;
   static const TFontHandle fallback = [] {
@@ -289,12 +334,22 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
 
   std::lock_guard lock(text_detail::TFontDatabase::Instance().Mutex());
   text_detail::TFontInstance& glyphs = *impl.Instance;
+  const TTextOptions& options = dc.TextOptions();
+  // Without options every line is its code points' advances, as ever; with
+  // them each line is laid out once, for measuring and drawing alike.
+  const bool plain = !options.Shaping && !options.Fallback;
+  std::vector<text_detail::TLineLayout> layouts(plain ? 0 : lines.Count());
   std::vector<int> widths(lines.Count());
   long long widest = 0;
   for (std::size_t i = 0; i < lines.Count(); ++i) {
     long long width = 0;
-    for (char32_t ch : lines.Line(i))
-      width += glyphs.Advance(ch);
+    if (plain) {
+      for (char32_t ch : lines.Line(i))
+        width += glyphs.Advance(ch);
+    } else {
+      text_detail::LayOutLine(impl, lines.Line(i), options, layouts[i]);
+      width = layouts[i].Width;
+    }
     if (rect.Left + width > INT_MAX / 2) Refuse("The text is too wide to draw");
     widths[i] = int(width);
     widest = std::max(widest, width);
@@ -320,17 +375,27 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
       FillSpan(dc, Intersect(clip, {x, top, x + width, top + impl.Height}), dc.BkColor());
     const int baseline = top + impl.Ascent;
     inks.clear();
-    int pen = x;
-    for (char32_t ch : lines.Line(i)) {
-      const text_detail::TGlyph& glyph = glyphs.Glyph(ch);
-      if (!glyph.Coverage.empty()) {
-        const int gx = pen + glyph.Left, gy = baseline - glyph.Top;
-        const TClip visible = Intersect(clip, {gx, gy, gx + glyph.Width, gy + glyph.Rows});
-        if (!visible.Empty()) inks.push_back({ch, gx, gy, visible});
+    if (plain) {
+      int pen = x;
+      for (char32_t ch : lines.Line(i)) {
+        const text_detail::TGlyph& glyph = glyphs.Glyph(ch);
+        if (!glyph.Coverage.empty()) {
+          const int gx = pen + glyph.Left, gy = baseline - glyph.Top;
+          const TClip visible = Intersect(clip, {gx, gy, gx + glyph.Width, gy + glyph.Rows});
+          if (!visible.Empty()) inks.push_back({&glyphs, ch, gx, gy, visible});
+        }
+        pen += glyph.Advance;
       }
-      pen += glyph.Advance;
+    } else {
+      for (const text_detail::TPlacedGlyph& placed : layouts[i].Glyphs) {
+        const text_detail::TGlyph& glyph = placed.Face->Glyph(placed.Key);
+        if (glyph.Coverage.empty()) continue;
+        const int gx = x + placed.X + glyph.Left, gy = baseline + placed.Y - glyph.Top;
+        const TClip visible = Intersect(clip, {gx, gy, gx + glyph.Width, gy + glyph.Rows});
+        if (!visible.Empty()) inks.push_back({placed.Face, placed.Key, gx, gy, visible});
+      }
     }
-    DrawInk(dc, glyphs, inks, color);
+    DrawGlyphs(dc, inks, color, options.PicturesAsInk);
     if (width > 0 && font.Description().lfUnderline) {
       const int bar = baseline + impl.UnderlineTop;
       FillSpan(dc, Intersect(clip, {x, bar, x + width, bar + impl.UnderlineThickness}), color);
@@ -341,4 +406,51 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
     }
   }
   return int(height);
+}
+
+TRect TextInkBounds(TDC& dc, std::string_view text, const TRect& rect, unsigned format) {
+  const TFont& font = dc.CurrentFont();
+  const TFont::TImpl& impl = font.Impl();
+  const TLines lines = SplitLines(text);
+  std::lock_guard lock(text_detail::TFontDatabase::Instance().Mutex());
+  long long left = LLONG_MAX, top = LLONG_MAX, right = LLONG_MIN, bottom = LLONG_MIN;
+  const auto add = [&](long long l, long long t, long long r, long long b) {
+    left = std::min(left, l);
+    top = std::min(top, t);
+    right = std::max(right, r);
+    bottom = std::max(bottom, b);
+  };
+  text_detail::TLineLayout layout;
+  for (std::size_t i = 0; i < lines.Count(); ++i) {
+    text_detail::LayOutLine(impl, lines.Line(i), dc.TextOptions(), layout);
+    const long long lineTop = rect.Top + (long long)i * impl.Height;
+    const long long baseline = lineTop + impl.Ascent;
+    const long long x = LineLeft(rect, int(std::min<long long>(layout.Width, INT_MAX / 2)), format);
+    for (const text_detail::TPlacedGlyph& placed : layout.Glyphs) {
+      const text_detail::TGlyph& glyph = placed.Face->Glyph(placed.Key);
+      if (glyph.Coverage.empty()) continue;
+      const long long gx = x + placed.X + glyph.Left, gy = baseline + placed.Y - glyph.Top;
+      add(gx, gy, gx + glyph.Width, gy + glyph.Rows);
+    }
+    if (layout.Width > 0 && font.Description().lfUnderline)
+      add(x, baseline + impl.UnderlineTop, x + layout.Width,
+          baseline + impl.UnderlineTop + impl.UnderlineThickness);
+    if (layout.Width > 0 && font.Description().lfStrikeOut)
+      add(x, baseline + impl.StrikeOutTop, x + layout.Width,
+          baseline + impl.StrikeOutTop + impl.StrikeOutThickness);
+  }
+  if (left > right) return {};
+  const auto fit = [](long long v) { return int(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2)); };
+  return {fit(left), fit(top), fit(right), fit(bottom)};
+}
+
+std::u32string MissingCharacters(TDC& dc, std::string_view text) {
+  const TFont::TImpl& impl = dc.CurrentFont().Impl();
+  const TLines lines = SplitLines(text);
+  std::lock_guard lock(text_detail::TFontDatabase::Instance().Mutex());
+  std::u32string missing;
+  text_detail::TLineLayout layout;
+  for (std::size_t i = 0; i < lines.Count(); ++i)
+    text_detail::LayOutLine(impl, lines.Line(i), dc.TextOptions(), layout, &missing);
+  return missing;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // DrawTextEx flags. Only the alignment, DT_NOCLIP, DT_NOPREFIX and
@@ -36,6 +37,21 @@ struct TPixelView {
   int BitsPerPixel = 0;      // 24 or 32; a device context refuses others
 };
 
+// How text is set beyond its font. With both off, a line is one code point
+// after another in the selected face, a missing one drawn as the face's box.
+struct TTextOptions {
+  // Kerning, ligatures and joined forms (HarfBuzz), right-to-left runs shown
+  // right to left (the bidirectional algorithm).
+  bool Shaping = false;
+  // A character the face lacks is drawn from the installed face that has it,
+  // at the same size and nearest in weight and slant.
+  bool Fallback = false;
+  // Colour glyphs (emoji) drawn as ink in the text colour, as a shadow of
+  // them is; otherwise they keep their own colours.
+  bool PicturesAsInk = false;
+  friend bool operator==(const TTextOptions&, const TTextOptions&) = default;
+};
+
 class TDC {
 public:
   // A device context with no pixels: it measures, and drawing does nothing.
@@ -61,6 +77,8 @@ public:
   TColor BkColor() const { return FBkColor; }
   int SetBkMode(int mode); // TRANSPARENT or OPAQUE
   int BkMode() const { return FBkMode; }
+  TTextOptions SetTextOptions(TTextOptions options);
+  const TTextOptions& TextOptions() const { return FTextOptions; }
 
   // The selected font, or a default one when none was selected.
   const TFont& CurrentFont() const;
@@ -72,6 +90,7 @@ private:
   TColor FTextColor = 0x000000;
   TColor FBkColor = 0xFFFFFF;
   int FBkMode = OPAQUE;
+  TTextOptions FTextOptions;
 };
 
 // Fills the rectangle, clipped to the surface, with the given solid brush or
@@ -89,6 +108,15 @@ void FillRect(TDC& dc, const TRect& rect);
 // and in 9 over any other. Returns the height of the text.
 // Throws ETextError for a flag it does not provide.
 int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format);
+
+// The box of every pixel DrawTextEx would ink with the same text, rectangle
+// and format (glyphs and bars), unclipped; empty (all zero) when none.
+TRect TextInkBounds(TDC& dc, std::string_view text, const TRect& rect, unsigned format);
+
+// The characters of the text that DrawTextEx draws as the face's box with
+// the device context's options, once each in order of first use; controls
+// and invisible format characters are not counted.
+std::u32string MissingCharacters(TDC& dc, std::string_view text);
 
 // The left edge of a line width pixels wide that DrawTextEx places within
 // rect by the alignment of format; centring truncates toward zero.

@@ -8,8 +8,12 @@
 #include FT_SIZES_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <hb-ft.h>
+
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <list>
 #include <mutex>
@@ -120,6 +124,70 @@ void CopyCoverage(const FT_Bitmap& bitmap, bool mono, TGlyph& glyph, FT_Library 
     }
   }
   FT_Bitmap_Done(library, &converted);
+  if (bitmap.pixel_mode != FT_PIXEL_MODE_BGRA) return;
+  // A picture keeps its colours; its alpha stays the coverage, unrounded.
+  glyph.Color.resize(glyph.Coverage.size() * 4);
+  for (int y = 0; y < glyph.Rows; ++y) {
+    const unsigned char* row = top + std::ptrdiff_t(pitch) * y;
+    std::memcpy(glyph.Color.data() + std::size_t(y) * std::size_t(glyph.Width) * 4, row,
+                std::size_t(glyph.Width) * 4);
+    for (int x = 0; x < glyph.Width; ++x)
+      glyph.Coverage[std::size_t(y) * std::size_t(glyph.Width) + std::size_t(x)] = row[x * 4 + 3];
+  }
+}
+
+// A colour bitmap face: its pictures come in fixed sizes and are scaled to
+// the size asked, as its outlines would be.
+bool ScalesBitmaps(FT_Face face) {
+  return !FT_IS_SCALABLE(face) && FT_HAS_COLOR(face) && face->num_fixed_sizes > 0;
+}
+
+// The glyph's pixels scaled by `scale`, each new pixel the average of the
+// old ones under it (premultiplied colours average without fringes).
+void ScaleGlyph(TGlyph& glyph, double scale) {
+  const int width = std::max(1, int(std::ceil(glyph.Width * scale)));
+  const int rows = std::max(1, int(std::ceil(glyph.Rows * scale)));
+  const int channels = glyph.Color.empty() ? 1 : 4;
+  const std::vector<std::uint8_t>& in = glyph.Color.empty() ? glyph.Coverage : glyph.Color;
+  std::vector<std::uint8_t> out(std::size_t(width) * std::size_t(rows) * std::size_t(channels));
+  // The part of old pixel i that new pixel o covers, along one axis.
+  const auto overlap = [scale](int o, int i) {
+    const double from = std::max(o / scale, double(i)), to = std::min((o + 1) / scale, i + 1.0);
+    return std::max(0.0, to - from);
+  };
+  for (int oy = 0; oy < rows; ++oy)
+    for (int ox = 0; ox < width; ++ox) {
+      double sum[4] = {0, 0, 0, 0}, area = 0;
+      const int y0 = int(oy / scale), y1 = std::min(glyph.Rows, int(std::ceil((oy + 1) / scale)));
+      const int x0 = int(ox / scale), x1 = std::min(glyph.Width, int(std::ceil((ox + 1) / scale)));
+      for (int y = y0; y < y1; ++y) {
+        const double wy = overlap(oy, y);
+        for (int x = x0; x < x1; ++x) {
+          const double w = wy * overlap(ox, x);
+          const std::uint8_t* px =
+              in.data() + (std::size_t(y) * std::size_t(glyph.Width) + std::size_t(x)) * channels;
+          for (int c = 0; c < channels; ++c)
+            sum[c] += w * px[c];
+          area += w;
+        }
+      }
+      std::uint8_t* px =
+          out.data() + (std::size_t(oy) * std::size_t(width) + std::size_t(ox)) * channels;
+      for (int c = 0; c < channels; ++c)
+        px[c] = area > 0 ? std::uint8_t(std::lround(sum[c] / area)) : 0;
+    }
+  glyph.Width = width;
+  glyph.Rows = rows;
+  glyph.Left = int(std::floor(glyph.Left * scale));
+  glyph.Top = int(std::lround(glyph.Top * scale));
+  if (channels == 4) {
+    glyph.Color = std::move(out);
+    glyph.Coverage.resize(std::size_t(width) * std::size_t(rows));
+    for (std::size_t i = 0; i < glyph.Coverage.size(); ++i)
+      glyph.Coverage[i] = glyph.Color[i * 4 + 3];
+  } else {
+    glyph.Coverage = std::move(out);
+  }
 }
 
 } // namespace
@@ -148,6 +216,8 @@ TFontInstance::TFontInstance(TInstanceKey key, std::shared_ptr<TFaceFile> face)
           std::labs(ft->available_sizes[best].y_ppem - FKey.Ppem26_6))
         best = i;
     error = ft->num_fixed_sizes > 0 ? FT_Select_Size(ft, best) : 1;
+    if (error == 0 && ScalesBitmaps(ft) && ft->available_sizes[best].y_ppem > 0)
+      FBitmapScale = double(FKey.Ppem26_6) / double(ft->available_sizes[best].y_ppem);
   }
   if (error != 0) {
     FT_Done_Size(FSize);
@@ -157,6 +227,7 @@ TFontInstance::TFontInstance(TInstanceKey key, std::shared_ptr<TFaceFile> face)
 }
 
 TFontInstance::~TFontInstance() {
+  if (FShaping != nullptr) hb_font_destroy(FShaping);
   gCachedBytes -= FBytes;
   FT_Done_Size(FSize);
 }
@@ -175,13 +246,32 @@ FT_UInt TFontInstance::GlyphIndex(char32_t ch) const {
   return index;
 }
 
+hb_font_t* TFontInstance::ShapingFont() {
+  if (FShaping != nullptr) return FShaping;
+  FT_Face ft = Face();
+  if (FT_IS_SFNT(ft)) {
+    // OpenType's own metrics, unhinted, at this em size in 26.6 pixels.
+    hb_face_t* face = hb_ft_face_create_referenced(ft);
+    FShaping = hb_font_create(face);
+    hb_face_destroy(face);
+    const int scale = int(std::min<long>(FKey.Ppem26_6, INT_MAX));
+    hb_font_set_scale(FShaping, scale, scale);
+  } else {
+    // Type 1 and the like: FreeType answers for the face at this size.
+    Activate();
+    FShaping = hb_ft_font_create_referenced(ft);
+  }
+  return FShaping;
+}
+
 void TFontInstance::Rasterise(char32_t ch, TGlyph& glyph) {
   glyph = TGlyph{};
   FT_Face ft = Face();
   FT_Activate_Size(FSize);
   FT_Int32 flags = FT_LOAD_DEFAULT | (FKey.Mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
   if (FKey.Embolden || FKey.Slant) flags |= FT_LOAD_NO_BITMAP;
-  const FT_UInt index = GlyphIndex(ch);
+  if (FT_HAS_COLOR(ft)) flags |= FT_LOAD_COLOR;
+  const FT_UInt index = (ch & GlyphIndexKey) ? FT_UInt(ch & ~GlyphIndexKey) : GlyphIndex(ch);
   // A code point the face lacks draws the missing-glyph shape, glyph 0.
   if (FT_Load_Glyph(ft, index, flags) != 0 && (index == 0 || FT_Load_Glyph(ft, 0, flags) != 0))
     return;
@@ -206,6 +296,10 @@ void TFontInstance::Rasterise(char32_t ch, TGlyph& glyph) {
   glyph.Left = slot->bitmap_left;
   glyph.Top = slot->bitmap_top;
   CopyCoverage(slot->bitmap, FKey.Mono, glyph, FFace->Library->Library);
+  if (FBitmapScale != 1) {
+    glyph.Advance = int(std::lround(slot->advance.x * FBitmapScale / 64));
+    if (!glyph.Coverage.empty()) ScaleGlyph(glyph, FBitmapScale);
+  }
 }
 
 const TGlyph& TFontInstance::Glyph(char32_t ch) {
@@ -213,7 +307,7 @@ const TGlyph& TFontInstance::Glyph(char32_t ch) {
   if (auto it = FGlyphs.find(ch); it != FGlyphs.end()) return it->second;
   Rasterise(ch, FScratch);
   FAdvances[ch] = FScratch.Advance;
-  const std::size_t bytes = FScratch.Coverage.size();
+  const std::size_t bytes = FScratch.Coverage.size() + FScratch.Color.size();
   if (bytes > MaxGlyphBytes) return FScratch;
   MakeRoom(this, bytes);
   TGlyph& kept = FGlyphs[ch];
@@ -267,6 +361,40 @@ int TFont::Descent() const {
 }
 bool TFont::AntiAliased() const {
   return FImpl->AntiAliased;
+}
+
+text_detail::TFontInstance& TFont::TImpl::FaceFor(char32_t ch) const {
+  if (Instance->HasChar(ch)) return *Instance;
+  auto [chosen, added] = Fallbacks.Chosen.try_emplace(ch, -1);
+  if (!added) return chosen->second < 0 ? *Instance : *Fallbacks.Faces[chosen->second];
+  for (std::size_t i = 0; i < Fallbacks.Faces.size(); ++i)
+    if (Fallbacks.Faces[i]->HasChar(ch)) {
+      chosen->second = int(i);
+      return *Fallbacks.Faces[i];
+    }
+  TFontDatabase& db = TFontDatabase::Instance();
+  const std::optional<TFaceMember> member = db.FaceFor(ch, Weight, Italic);
+  if (!member) return *Instance;
+  const TInstanceKey& own = Instance->Key();
+  TInstanceKey key{member->File,
+                   member->Index,
+                   own.Ppem26_6,
+                   own.Mono,
+                   Weight >= FW_SEMIBOLD && Weight - member->Weight >= 200,
+                   Italic && !member->Italic};
+  std::shared_ptr<TFontInstance> face = FindInstance(key);
+  try {
+    if (face == nullptr) {
+      face = std::make_shared<TFontInstance>(key, db.Open(member->File, member->Index));
+      KeepInstance(face);
+    }
+  } catch (const ETextError&) {
+    return *Instance; // a file that will not load: the box, as without it
+  }
+  if (!face->HasChar(ch)) return *Instance;
+  chosen->second = int(Fallbacks.Faces.size());
+  Fallbacks.Faces.push_back(std::move(face));
+  return *Fallbacks.Faces.back();
 }
 
 int TFont::Advance(char32_t ch) const {
@@ -339,6 +467,8 @@ TFontHandle CreateFontIndirect(const LOGFONT& lf) {
   impl->FaceName = choice.Member.Face;
   impl->StyleName = choice.Member.Style;
   impl->AntiAliased = IsAntiAliased(lf.lfQuality);
+  impl->Weight = weight;
+  impl->Italic = italic;
   impl->SyntheticBold = weight >= FW_SEMIBOLD && weight - choice.Member.Weight >= 200;
   impl->SyntheticItalic = italic && !choice.Member.Italic;
 
@@ -367,7 +497,8 @@ TFontHandle CreateFontIndirect(const LOGFONT& lf) {
     KeepInstance(impl->Instance);
   }
 
-  if (!FT_IS_SCALABLE(face)) {
+  const bool scalable = FT_IS_SCALABLE(face) || ScalesBitmaps(face);
+  if (!scalable) {
     impl->Instance->Activate();
     const FT_Size_Metrics& m = face->size->metrics;
     impl->Ascent = int(m.ascender >> 6);
@@ -376,7 +507,7 @@ TFontHandle CreateFontIndirect(const LOGFONT& lf) {
   }
 
   // Underline and strike-out bars, inside the cell.
-  const double scale = FT_IS_SCALABLE(face) ? ppem / upem : 0;
+  const double scale = scalable ? ppem / upem : 0;
   if (scale > 0) {
     const double thickness = face->underline_thickness > 0 ? face->underline_thickness : upem / 20;
     impl->UnderlineThickness = std::max(1, int(std::lround(thickness * scale)));

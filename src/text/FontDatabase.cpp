@@ -316,6 +316,33 @@ std::optional<TFaceMember> TFontDatabase::BestMatch(const std::string& face, int
   return found.front();
 }
 
+std::optional<TFaceMember> TFontDatabase::FaceFor(char32_t ch, int weight, bool italic) {
+  std::lock_guard lock(FMutex);
+  const auto key = std::make_tuple(ch, weight, italic);
+  if (auto it = FFaceFor.find(key); it != FFaceFor.end()) return it->second;
+  std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> wanted(FcCharSetCreate(),
+                                                                  &FcCharSetDestroy);
+  FcCharSetAddChar(wanted.get(), FcChar32(ch));
+  TFcPatternPtr pattern(FcPatternCreate());
+  FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get());
+  FcPatternAddInteger(pattern.get(), FC_WEIGHT,
+                      FcWeightFromOpenType(weight <= 0 ? FW_NORMAL : std::min(weight, 1000)));
+  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcConfigSubstitute(Config(), pattern.get(), FcMatchPattern);
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  TFcFontSetPtr sorted(FcFontSort(Config(), pattern.get(), FcFalse, nullptr, &result));
+  std::optional<TFaceMember> found;
+  for (int i = 0; sorted != nullptr && i < sorted->nfont && !found; ++i) {
+    FcCharSet* has = nullptr;
+    if (FcPatternGetCharSet(sorted->fonts[i], FC_CHARSET, 0, &has) == FcResultMatch &&
+        FcCharSetHasChar(has, FcChar32(ch)) && !FcString(sorted->fonts[i], FC_FILE).empty())
+      found = Describe(sorted->fonts[i]);
+  }
+  FFaceFor.emplace(key, found);
+  return found;
+}
+
 } // namespace text_detail
 
 std::string DefaultFaceName() {

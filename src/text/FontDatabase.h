@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace text_detail {
@@ -75,6 +76,9 @@ public:
   std::vector<TFaceMember> Members(const std::string& face);
   // fontconfig's substitute for a face that is not installed.
   std::optional<TFaceMember> BestMatch(const std::string& face, int weight, bool italic);
+  // The installed font fontconfig finds best for a character among those that
+  // have it, nearest to the weight and slant; nothing when none has it.
+  std::optional<TFaceMember> FaceFor(char32_t ch, int weight, bool italic);
   // Opens (or reuses) a font file; throws ETextError when it cannot be loaded.
   std::shared_ptr<TFaceFile> Open(const std::string& file, int index);
 
@@ -97,6 +101,7 @@ private:
   std::map<std::string, std::vector<TFaceMember>> FMembers; // by lower-case face
   std::optional<std::vector<TFaceMember>> FFaces;
   std::map<std::pair<std::string, int>, std::weak_ptr<TFaceFile>> FOpen;
+  std::map<std::tuple<char32_t, int, bool>, std::optional<TFaceMember>> FFaceFor;
 };
 
 } // namespace text_detail

@@ -7,6 +7,8 @@
 
 #include FT_SIZES_H
 
+#include <hb.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +27,14 @@ struct TGlyph {
   int Width = 0;
   int Rows = 0;
   std::vector<std::uint8_t> Coverage;
+  // A picture (a colour emoji): blue, green, red, alpha per pixel, the colours
+  // premultiplied by alpha; empty for a glyph drawn in the text colour.
+  std::vector<std::uint8_t> Color;
 };
+
+// Glyphs are kept by code point, and those a shaper chose by glyph index
+// under keys above every code point.
+constexpr char32_t GlyphIndexKey = 0x80000000u;
 
 struct TInstanceKey {
   std::string File;
@@ -53,6 +62,13 @@ public:
   // mutex.
   const TGlyph& Glyph(char32_t ch);
   int Advance(char32_t ch);
+  // Whether the face has a glyph of its own for the code point.
+  bool HasChar(char32_t ch) const { return GlyphIndex(ch) != 0; }
+  // The shaper's view of this face at this size: positions in 26.6 pixels.
+  hb_font_t* ShapingFont();
+  // What one pixel of the face's own glyphs becomes: below 1 for a colour
+  // bitmap face, whose pictures come in one size and are scaled to the line.
+  double BitmapScale() const { return FBitmapScale; }
 
   std::size_t CachedBytes() const { return FBytes; }
   void DropBitmaps();
@@ -70,12 +86,16 @@ private:
   std::unordered_map<char32_t, int> FAdvances;
   TGlyph FScratch; // a glyph too large to keep
   std::size_t FBytes = 0;
+  double FBitmapScale = 1;
+  hb_font_t* FShaping = nullptr;
 };
 
 } // namespace text_detail
 
 struct TFont::TImpl {
   std::shared_ptr<text_detail::TFontInstance> Instance;
+  int Weight = FW_NORMAL; // as asked, for the faces that stand in
+  bool Italic = false;
   std::string FaceName;
   std::string StyleName;
   bool SyntheticBold = false;
@@ -88,4 +108,14 @@ struct TFont::TImpl {
   int UnderlineThickness = 1;
   int StrikeOutTop = 0; // from the baseline, downwards positive (so negative)
   int StrikeOutThickness = 1;
+  // Faces that stood in for characters this one lacks, at its size; filled
+  // as text asks for them, under the database's mutex.
+  struct TFallbacks {
+    std::vector<std::shared_ptr<text_detail::TFontInstance>> Faces;
+    std::unordered_map<char32_t, int> Chosen; // index into Faces, -1 for none
+  };
+  mutable TFallbacks Fallbacks;
+  // The face drawing a code point: this one when it has the character or
+  // when no installed face has it, else the face fontconfig finds best.
+  text_detail::TFontInstance& FaceFor(char32_t ch) const;
 };

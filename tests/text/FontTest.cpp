@@ -50,14 +50,18 @@ TEST(Enumeration, EveryFaceByItsLegacyFamilyNameOnce) {
   std::map<std::string, int> seen;
   EnumFonts("", [&](const LOGFONT& lf, int type) {
     ++seen[lf.lfFaceName];
-    EXPECT_EQ(type, TRUETYPE_FONTTYPE) << lf.lfFaceName;
+    // Colour emoji are bitmaps, with no outlines.
+    EXPECT_EQ(type, lf.lfFaceName == "Noto Color Emoji" ? RASTER_FONTTYPE : TRUETYPE_FONTTYPE)
+        << lf.lfFaceName;
     return 1;
   });
   for (const char* face : {"DejaVu Sans", "DejaVu Sans Condensed", "DejaVu Sans Light",
                            "DejaVu Sans Mono", "DejaVu Serif", "DejaVu Math TeX Gyre",
-                           "Liberation Sans", "Liberation Serif", "Liberation Mono"})
+                           "Liberation Sans", "Liberation Serif", "Liberation Mono",
+                           "Lohit Devanagari", "Loma", "Noto Color Emoji"})
     EXPECT_EQ(seen[face], 1) << face;
-  EXPECT_EQ(seen.size(), 11u) << "DejaVu core and extra, Liberation 2, Nimbus Sans Narrow";
+  EXPECT_EQ(seen.size(), 14u)
+      << "DejaVu core and extra, Liberation 2, Nimbus Sans Narrow, Lohit, Loma, Noto Color Emoji";
 }
 
 TEST(Enumeration, StylesAreTheMembersSubfamilyNamesWithWeightAndSlant) {

@@ -1,0 +1,41 @@
+// Where the glyphs of one line go: one code point after another in the
+// selected face, or, with the text options, shaped by HarfBuzz in the order
+// the bidirectional algorithm gives, with characters the face lacks taken
+// from the installed face that has them.
+#pragma once
+
+#include "text/DC.h"
+#include "text/Glyphs.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace text_detail {
+
+struct TPlacedGlyph {
+  TFontInstance* Face = nullptr;
+  char32_t Key = 0; // a code point, or GlyphIndexKey | a glyph index
+  int X = 0;        // the pen, in pixels from the line's left edge
+  int Y = 0;        // the pen below the baseline, in pixels
+  // The shaper's own position and advance, 26.6 pixels, y upwards (shaped
+  // lines only).
+  long X26 = 0, Y26 = 0, Advance26 = 0;
+};
+
+struct TLineLayout {
+  std::vector<TPlacedGlyph> Glyphs; // left to right
+  long long Width = 0;              // pixels
+};
+
+// Lays out a line. Characters no face can draw (controls and invisible
+// format characters aside) are appended to *missing, once each, when given.
+// Callers hold the font database's mutex.
+void LayOutLine(const TFont::TImpl& font, std::u32string_view line, const TTextOptions& options,
+                TLineLayout& layout, std::u32string* missing = nullptr);
+
+// Whether a character draws nothing of its own: a control or an invisible
+// format character (joiners, variation selectors, bidi marks).
+bool IsInvisible(char32_t ch);
+
+} // namespace text_detail
