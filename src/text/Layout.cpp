@@ -31,10 +31,11 @@ void NoteMissing(char32_t ch, std::u32string* missing) {
 void Unshaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptions& options,
               TLineLayout& layout, std::u32string* missing) {
   long long pen = 0;
-  for (char32_t ch : line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char32_t ch = line[i];
     TFontInstance& face = options.Fallback ? font.FaceFor(ch) : *font.Instance;
     if (!face.HasChar(ch)) NoteMissing(ch, missing);
-    layout.Glyphs.push_back({&face, ch, int(pen), 0});
+    layout.Glyphs.push_back({&face, ch, int(pen), 0, i});
     pen += face.Advance(ch);
   }
   layout.Width = pen;
@@ -152,10 +153,10 @@ void Shaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptio
     for (unsigned j = 0; j < count; ++j) {
       const long x = pen + positions[j].x_offset, y = positions[j].y_offset;
       const long advance = positions[j].x_advance + (positions[j].x_advance > 0 ? widen : 0);
-      TPlacedGlyph glyph{run.Face, GlyphIndexKey | infos[j].codepoint,
-                         int((x + 32) >> 6),       int(-((y + 32) >> 6)),
-                         x,                        y,
-                         advance};
+      TPlacedGlyph glyph{run.Face,          GlyphIndexKey | infos[j].codepoint,
+                         int((x + 32) >> 6), int(-((y + 32) >> 6)),
+                         infos[j].cluster,  x,
+                         y,                 advance};
       layout.Glyphs.push_back(glyph);
       pen += advance;
     }

@@ -18,6 +18,7 @@ struct TPlacedGlyph {
   char32_t Key = 0; // a code point, or GlyphIndexKey | a glyph index
   int X = 0;        // the pen, in pixels from the line's left edge
   int Y = 0;        // the pen below the baseline, in pixels
+  std::size_t Cluster = 0; // the first character of the line it draws
   // The shaper's own position and advance, 26.6 pixels, y upwards (shaped
   // lines only).
   long X26 = 0, Y26 = 0, Advance26 = 0;
