@@ -47,6 +47,10 @@ struct TExportSource {
   const TBitmap* Preview = nullptr; // FPreview; read by Prepare only
   int SurfaceWidth = 0;             // Width of FSurface, shadow distance included
   int ShadowDistance = 0;           // d, 0 without a drop shadow
+  // Where the text's cells start when the rendering grew to keep overhangs:
+  // lines and characters are cut out from there, at their cells.
+  int TextLeft = 0, TextTop = 0;
+  bool Shaped = false; // joined and reordered: no image per character
   TAlign Align = TAlign::Left;      // FAlign
   TWidthMode WidthMode = TWidthMode::ToString;
   TColor BackColor = 0xFFFFFF;
@@ -199,8 +203,8 @@ public:
   void CBTransparentClick(bool Ticked);
 
   // "Save": the writer of the current choice (solid, else HTML, else lines).
-  // The HTML page is refused (EExportError) for a rendering with a shadow,
-  // whose characters are not where single letters would put them.
+  // The HTML page is refused (EExportError) for a rendering with a shadow or
+  // with shaping, whose characters are not where single letters would put them.
   TSaveResult BSaveClick(IExportPlatform& Platform);
   TSaveResult SaveHtml(IExportPlatform& Platform);
   TSaveResult SaveLines(IExportPlatform& Platform);

@@ -47,7 +47,7 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
   const int total = int(std::count_if(FSource.Lines.begin(), FSource.Lines.end(),
                                       [](const std::string& line) { return !line.empty(); }));
   const int sw = FSource.SurfaceWidth;
-  int y = 0;
+  int y = FSource.TextTop;
   int number = 0;
   int done = 0;
   TBusy busy(Platform);
@@ -67,6 +67,8 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
       rect.Left = LineStart(FSource.Align, sw, size.Width);
       rect.Right = rect.Left + size.Width;
     }
+    rect.Left += FSource.TextLeft;
+    rect.Right += FSource.TextLeft;
     y += size.Height;
     bool textUsed = false;
     const std::string name = ExpandMask(mask, number, line, &textUsed);

@@ -14,6 +14,9 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   Gif(); // refuse before any dialog when nothing was prepared
   if (FSource.ShadowDistance > 0)
     throw EExportError("The HTML page cannot be made from a rendering with a drop shadow.");
+  if (FSource.Shaped)
+    throw EExportError("The HTML page cannot be made from a rendering with kerning and shaping: "
+                       "joined and reordered text has no image per character.");
   const std::optional<std::string> chosen =
       Platform.SaveFileDialog({"HTML file (*.htm)|*.htm|HTML file (*.html)|*.html", "html", true});
   if (!chosen) {
@@ -53,7 +56,7 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   const int sw = FSource.SurfaceWidth;
   TPageLayout layout;
   std::unordered_map<std::string, int> known;
-  int y = 0;
+  int y = FSource.TextTop;
   for (const std::string& line : lines) {
     std::vector<int>& cells = layout.Cells.emplace_back();
     if (line.empty()) {
@@ -61,7 +64,7 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
       continue;
     }
     const int w = MeasureText(line).Width;
-    int x = LineStart(FSource.Align, sw, w);
+    int x = FSource.TextLeft + LineStart(FSource.Align, sw, w);
     int height = 0;
     for (const TTextChar& c : SplitChars(line)) {
       const std::string name = CharName(c, Choices.NameAsChar);

@@ -3,8 +3,12 @@
 TExportSource ExportSourceOf(const TRenderResult& Rendering) {
   TExportSource source;
   source.Preview = &Rendering.FPreview;
-  source.SurfaceWidth = Rendering.FSurface ? Rendering.FSurface->Width() : 0;
+  // Margins kept for overhangs lie outside the area the lines are placed in.
+  source.SurfaceWidth = Rendering.FSurface ? Rendering.TextRect.Width() + Rendering.ShadowDistance : 0;
   source.ShadowDistance = Rendering.ShadowDistance;
+  source.TextLeft = Rendering.TextRect.Left;
+  source.TextTop = Rendering.TextRect.Top;
+  source.Shaped = Rendering.Shaped;
   source.Align = Rendering.FAlign;
   source.WidthMode = Rendering.WidthMode;
   source.BackColor = Rendering.BackColor;

@@ -239,6 +239,8 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
   bSave->setEnabled(false);
   BClose = new QPushButton(QStringLiteral("Close"), this);
   BClose->setGeometry(423, 239, 65, 22);
+  CBShaping = new QCheckBox(QStringLiteral("Kerning and shaping"), this);
+  CBOverhangs = new QCheckBox(QStringLiteral("Keep overhangs"), this);
 
   PMenu = new QMenu(this);
   PMenu->setFont(font());
@@ -277,6 +279,9 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
   CBUnder->setGeometry(2, 145, CBUnder->sizeHint().width(), CheckHeight);
   CBAnti->setGeometry(2, 162, CBAnti->sizeHint().width(), CheckHeight);
   bAFIll->resize(std::max(bAFIll->width(), AutoFillWidth(bAFIll)), bAFIll->height());
+  CBShaping->setGeometry(2, 242, CBShaping->sizeHint().width(), CheckHeight);
+  CBOverhangs->setGeometry(CBShaping->geometry().right() + 1 + ControlGap, 242,
+                           CBOverhangs->sizeHint().width(), CheckHeight);
   PushApart({Label1, FontList, cbShadow, Label3, CFont});
   PushApart({FontStyle, Label6, CBWidth, Label9, SpinDist, Label4, CBg});
   PushApart({Label5, SpinSize, CBUnit, SWidth, Label7, Label8, CShad});
@@ -329,7 +334,7 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
   for (TColorSwatch* swatch : {CFont, CBg, CShad})
     connect(swatch, &TColorSwatch::MouseDown, this,
             [this, swatch] { Run([this, swatch] { CFontMouseDown(swatch); }); });
-  for (QCheckBox* box : {CBUnder, CBAnti})
+  for (QCheckBox* box : {CBUnder, CBAnti, CBShaping, CBOverhangs})
     connect(box, &QCheckBox::clicked, this, [this] { Run([this] { CBAntiClick(); }); });
   connect(AlignGroup, &QButtonGroup::idClicked, this,
           [this](int Tag) { Run([this, Tag] { bLeftClick(Tag); }); });
@@ -370,6 +375,8 @@ void TMaster::SetTabOrder() {
                       bRight,   bAFIll,   RWords,   LWWW2, ScrollBox, bUpdate, bSave,    BClose};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(order[i], order[i + 1]);
+  setTabOrder(BClose, CBShaping);
+  setTabOrder(CBShaping, CBOverhangs);
 }
 
 void TMaster::FillFaces() {
@@ -456,6 +463,8 @@ TRenderSettings TMaster::ReadSettings() const {
   s.WidthMode = TWidthMode(std::clamp(CBWidth->currentIndex(), 0, 2));
   s.UserWidth = std::clamp(SWidth->AsInteger(), 0, MaxUserWidth);
   s.Shadow = cbShadow->isChecked();
+  s.Shaping = CBShaping->isChecked();
+  s.KeepOverhangs = CBOverhangs->isChecked();
   s.ShadowDistance = std::clamp(SpinDist->AsInteger(), MinShadowDistance, MaxShadowDistance);
   s.TextColor = CFont->Color();
   s.BackColor = CBg->Color();
@@ -497,10 +506,10 @@ void TMaster::bSaveClick() {
     TBusy busy(FPlatform);
     FCTable.Prepare(ExportSourceOf(*FRendering));
   }
-  const bool shadow = cbShadow->isChecked();
-  // The page of character images cannot carry a shadow.
-  if (shadow && FCTable.Choices.Save == TSaveKind::Html) FCTable.Choices.Save = TSaveKind::Solid;
-  FCTableWindow->SetHtmlEnabled(!shadow);
+  // The page of character images cannot carry a shadow, nor joined text.
+  const bool noPage = cbShadow->isChecked() || CBShaping->isChecked();
+  if (noPage && FCTable.Choices.Save == TSaveKind::Html) FCTable.Choices.Save = TSaveKind::Solid;
+  FCTableWindow->SetHtmlEnabled(!noPage);
   FCTableWindow->Execute();
 }
 

@@ -82,6 +82,8 @@ public:
   TColorSwatch* CShad;
   QCheckBox* CBUnder;
   QCheckBox* CBAnti;
+  QCheckBox* CBShaping;   // "Kerning and shaping"
+  QCheckBox* CBOverhangs; // "Keep overhangs"
   QToolButton* bLeft;
   QToolButton* bCenter;
   QToolButton* bRight;

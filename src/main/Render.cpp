@@ -92,6 +92,7 @@ std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& 
   result.WidthMode = settings.WidthMode;
   result.UserWidth = settings.UserWidth;
   result.Shadow = settings.Shadow;
+  result.Shaped = settings.Shaping;
   result.BackColor = settings.BackColor;
   result.DrawFlags = DrawFlags(settings.Align);
 

@@ -59,6 +59,7 @@ struct TRenderResult {
   int UserWidth = 0;
   bool Shadow = false;
   int ShadowDistance = 0; // d: 0 without a shadow
+  bool Shaped = false;    // drawn with kerning and shaping
   TColor BackColor = 0;
   unsigned DrawFlags = 0; // what the lines were drawn with
   TRect TextRect; // (0, 0, W, H), moved by kept overhangs: where the text lies, shadow aside

@@ -726,3 +726,57 @@ TEST(TApplicationTest, AnExceptionInAnEventIsReportedAndTheLoopGoesOn) {
 }
 
 } // namespace
+
+TEST_F(TMasterTest, KerningAndShapingAndKeptOverhangsRenderAtOnce) {
+  struct TCase {
+    QCheckBox* Box;
+    const char* Caption;
+  } cases[] = {{M->CBShaping, "Kerning and shaping"}, {M->CBOverhangs, "Keep overhangs"}};
+  for (const TCase& c : cases) {
+    EXPECT_EQ(c.Box->text(), c.Caption);
+    EXPECT_FALSE(c.Box->isChecked()) << c.Caption << " starts off";
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c.Box);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->text(QAccessible::Name), c.Caption);
+    EXPECT_EQ(a->role(), QAccessible::CheckBox);
+    EXPECT_LE(c.Box->sizeHint().width(), c.Box->width()) << c.Caption << " is not clipped";
+    EXPECT_TRUE(M->rect().contains(c.Box->geometry()));
+    for (QWidget* other : std::initializer_list<QWidget*>{
+             M->RWords, M->ScrollBox, M->bAFIll, M->bUpdate, M->bSave, M->BClose, M->bLeft,
+             M->CBAnti, M->CBShaping, M->CBOverhangs}) {
+      if (other == c.Box) continue;
+      EXPECT_FALSE(c.Box->geometry().intersects(other->geometry()))
+          << c.Caption << " and " << other->objectName().toStdString();
+    }
+  }
+
+  // "AV" kerned is narrower; the preview follows the click at once.
+  Select(M->FontList, M->FontList->findText("DejaVu Sans"));
+  Type("AVAVAV");
+  Click(M->bUpdate);
+  const int plain = Preview().Width();
+  Click(M->CBShaping);
+  EXPECT_LT(Preview().Width(), plain);
+  // A tall accent above the cells makes the image taller when kept.
+  M->RWords->setPlainText(QString::fromUtf8("\u1ED6"));
+  Click(M->bUpdate);
+  const int cells = Preview().Height();
+  Click(M->CBOverhangs);
+  EXPECT_GT(Preview().Height(), cells);
+
+  // The page of character images is not offered for shaped text.
+  bool enabled = true;
+  Convert([&](QWidget* dialog) {
+    QRadioButton* rs1 = ChoiceButton(dialog, "Save as HTML with using GIF as chars");
+    ASSERT_TRUE(rs1);
+    enabled = rs1->isEnabled();
+  });
+  EXPECT_FALSE(enabled);
+  EXPECT_EQ(M->CTable().Choices.Save, TSaveKind::Solid);
+  Click(M->CBShaping);
+  Convert([&](QWidget* dialog) {
+    enabled = ChoiceButton(dialog, "Save as HTML with using GIF as chars")->isEnabled();
+  });
+  EXPECT_TRUE(enabled);
+  EXPECT_TRUE(Platform.Errors.empty());
+}
