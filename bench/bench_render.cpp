@@ -47,6 +47,23 @@ void BM_AllChars30pxNoShadow(benchmark::State& state) {
   s.Shadow = false;
   Run(state, s);
 }
+// The same 224 characters shaped (HarfBuzz, FriBidi) against one code point
+// after another, and with every option off.
+void BM_AllChars30pxShaped(benchmark::State& state) {
+  TRenderSettings s = Settings(AutoFillLines(afAllChars), 30);
+  s.Shaping = true;
+  Run(state, s);
+}
+void BM_AllChars200pxShaped(benchmark::State& state) {
+  TRenderSettings s = Settings(AutoFillLines(afAllChars), 200);
+  s.Shaping = true;
+  Run(state, s);
+}
+void BM_AllChars30pxNoOptions(benchmark::State& state) {
+  TRenderSettings s = Settings(AutoFillLines(afAllChars), 30);
+  s.Fallback = false;
+  Run(state, s);
+}
 void BM_OneLine80Chars1000px(benchmark::State& state) {
   std::string line;
   for (int i = 0; i < 80; ++i)
@@ -60,4 +77,7 @@ BENCHMARK(BM_AllChars30px)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AllChars200px)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AllChars200pxItalic)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AllChars30pxNoShadow)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AllChars30pxShaped)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AllChars200pxShaped)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AllChars30pxNoOptions)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OneLine80Chars1000px)->Unit(benchmark::kMillisecond);

@@ -174,7 +174,9 @@ void DrawCluster(TDC& dc, std::span<const TInk> inks, TColor color) {
     box = {std::min(box.Left, ink.Visible.Left), std::min(box.Top, ink.Visible.Top),
            std::max(box.Right, ink.Visible.Right), std::max(box.Bottom, ink.Visible.Bottom)};
   const std::size_t width = std::size_t(box.Right - box.Left);
-  std::vector<std::uint8_t> sum(width * std::size_t(box.Bottom - box.Top), 0);
+  // One buffer for every cluster: most lines have many.
+  static thread_local std::vector<std::uint8_t> sum;
+  sum.assign(width * std::size_t(box.Bottom - box.Top), 0);
   for (const TInk& ink : inks) {
     const text_detail::TGlyph& glyph = ink.Face->Glyph(ink.Char);
     const std::uint8_t* in = CoverageAt(glyph, ink);
@@ -225,12 +227,14 @@ void BlendPicture(TDC& dc, const text_detail::TGlyph& glyph, const TInk& ink) {
 // Pictures in their own colours, unless they stand for ink (a shadow); the
 // other glyphs as above.
 void DrawGlyphs(TDC& dc, std::vector<TInk>& inks, TColor color, bool picturesAsInk) {
-  if (!picturesAsInk) {
+  const bool pictures = std::any_of(inks.begin(), inks.end(),
+                                    [](const TInk& ink) { return ink.Face->HasColour(); });
+  if (pictures && !picturesAsInk) {
     const auto picture = [](const TInk& ink) { return !ink.Face->Glyph(ink.Char).Color.empty(); };
-    const auto pictures = std::stable_partition(inks.begin(), inks.end(),
-                                                [&](const TInk& ink) { return !picture(ink); });
-    std::vector<TInk> drawn(pictures, inks.end());
-    inks.erase(pictures, inks.end());
+    const auto first = std::stable_partition(inks.begin(), inks.end(),
+                                             [&](const TInk& ink) { return !picture(ink); });
+    std::vector<TInk> drawn(first, inks.end());
+    inks.erase(first, inks.end());
     DrawInk(dc, inks, color);
     for (const TInk& ink : drawn) {
       const text_detail::TGlyph& glyph = ink.Face->Glyph(ink.Char);
@@ -335,20 +339,37 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
   std::lock_guard lock(text_detail::TFontDatabase::Instance().Mutex());
   text_detail::TFontInstance& glyphs = *impl.Instance;
   const TTextOptions& options = dc.TextOptions();
-  // Without options every line is its code points' advances, as ever; with
-  // them each line is laid out once, for measuring and drawing alike.
-  const bool plain = !options.Shaping && !options.Fallback;
-  std::vector<text_detail::TLineLayout> layouts(plain ? 0 : lines.Count());
+  // Unshaped, every line is its code points' advances, as ever (each from
+  // the face that has it, with fallback); shaped, each line is laid out
+  // once, for measuring and drawing alike.
+  const bool plain = !options.Shaping;
+  const auto faceOf = [&](char32_t ch) -> text_detail::TFontInstance& {
+    return options.Fallback ? impl.FaceFor(ch) : glyphs;
+  };
+  std::shared_ptr<text_detail::TLaidOutText> laidOut;
+  if (!plain) {
+    TTextOptions layoutOptions = options; // pictures as ink or not, the glyphs stay
+    layoutOptions.PicturesAsInk = false;
+    laidOut = impl.LastLaidOut;
+    if (!laidOut || laidOut->Text != text || laidOut->Options != layoutOptions) {
+      laidOut = std::make_shared<text_detail::TLaidOutText>();
+      laidOut->Text = text;
+      laidOut->Options = layoutOptions;
+      laidOut->Lines.resize(lines.Count());
+      for (std::size_t i = 0; i < lines.Count(); ++i)
+        text_detail::LayOutLine(impl, lines.Line(i), options, laidOut->Lines[i]);
+      impl.LastLaidOut = laidOut;
+    }
+  }
   std::vector<int> widths(lines.Count());
   long long widest = 0;
   for (std::size_t i = 0; i < lines.Count(); ++i) {
     long long width = 0;
     if (plain) {
       for (char32_t ch : lines.Line(i))
-        width += glyphs.Advance(ch);
+        width += faceOf(ch).Advance(ch);
     } else {
-      text_detail::LayOutLine(impl, lines.Line(i), options, layouts[i]);
-      width = layouts[i].Width;
+      width = laidOut->Lines[i].Width;
     }
     if (rect.Left + width > INT_MAX / 2) Refuse("The text is too wide to draw");
     widths[i] = int(width);
@@ -378,16 +399,17 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
     if (plain) {
       int pen = x;
       for (char32_t ch : lines.Line(i)) {
-        const text_detail::TGlyph& glyph = glyphs.Glyph(ch);
+        text_detail::TFontInstance& face = faceOf(ch);
+        const text_detail::TGlyph& glyph = face.Glyph(ch);
         if (!glyph.Coverage.empty()) {
           const int gx = pen + glyph.Left, gy = baseline - glyph.Top;
           const TClip visible = Intersect(clip, {gx, gy, gx + glyph.Width, gy + glyph.Rows});
-          if (!visible.Empty()) inks.push_back({&glyphs, ch, gx, gy, visible});
+          if (!visible.Empty()) inks.push_back({&face, ch, gx, gy, visible});
         }
         pen += glyph.Advance;
       }
     } else {
-      for (const text_detail::TPlacedGlyph& placed : layouts[i].Glyphs) {
+      for (const text_detail::TPlacedGlyph& placed : laidOut->Lines[i].Glyphs) {
         const text_detail::TGlyph& glyph = placed.Face->Glyph(placed.Key);
         if (glyph.Coverage.empty()) continue;
         const int gx = x + placed.X + glyph.Left, gy = baseline + placed.Y - glyph.Top;

@@ -18,6 +18,8 @@
 
 namespace text_detail {
 
+struct TLaidOutText; // text/Layout.h
+
 // A rasterised glyph: coverage 0..255 per pixel (monochrome glyphs use only
 // 0 and 255), placed relative to the pen on the baseline.
 struct TGlyph {
@@ -64,6 +66,8 @@ public:
   int Advance(char32_t ch);
   // Whether the face has a glyph of its own for the code point.
   bool HasChar(char32_t ch) const { return GlyphIndex(ch) != 0; }
+  // Whether its glyphs may be pictures (colour emoji).
+  bool HasColour() const { return FT_HAS_COLOR(Face()); }
   // The shaper's view of this face at this size: positions in 26.6 pixels.
   hb_font_t* ShapingFont();
   // What one pixel of the face's own glyphs becomes: below 1 for a colour
@@ -115,6 +119,9 @@ struct TFont::TImpl {
     std::unordered_map<char32_t, int> Chosen; // index into Faces, -1 for none
   };
   mutable TFallbacks Fallbacks;
+  // The last text shaped in this font: measuring, the shadow and the text
+  // of one rendering shape it once.
+  mutable std::shared_ptr<text_detail::TLaidOutText> LastLaidOut;
   // The face drawing a code point: this one when it has the character or
   // when no installed face has it, else the face fontconfig finds best.
   text_detail::TFontInstance& FaceFor(char32_t ch) const;

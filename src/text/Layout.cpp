@@ -106,7 +106,9 @@ void Shaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptio
   for (std::size_t i = 0; i < n; ++i) {
     const char32_t ch = line[i];
     if (options.Fallback) {
-      if (i > 0 && Clings(ch) && (faces[i - 1]->HasChar(ch) || IsInvisible(ch)))
+      // A mark after a letter from another face stays with that face.
+      if (i > 0 && faces[i - 1] != font.Instance.get() && Clings(ch) &&
+          (faces[i - 1]->HasChar(ch) || IsInvisible(ch)))
         faces[i] = faces[i - 1];
       else
         faces[i] = &font.FaceFor(ch);
@@ -119,9 +121,15 @@ void Shaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptio
   std::vector<FriBidiBracketType> brackets(n);
   std::vector<FriBidiLevel> levels(n, 0);
   fribidi_get_bidi_types(chars, FriBidiStrIndex(n), types.data());
-  fribidi_get_bracket_types(chars, FriBidiStrIndex(n), types.data(), brackets.data());
+  // A line with nothing right-to-left in it is one left-to-right level.
+  const bool leftToRight = std::none_of(types.begin(), types.end(), [](FriBidiCharType t) {
+    return FRIBIDI_IS_RTL(t) || FRIBIDI_IS_ARABIC(t) || FRIBIDI_IS_EXPLICIT(t) || FRIBIDI_IS_ISOLATE(t);
+  });
   FriBidiParType direction = FRIBIDI_PAR_ON; // from the line's first strong character
-  if (fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), FriBidiStrIndex(n),
+  if (!leftToRight)
+    fribidi_get_bracket_types(chars, FriBidiStrIndex(n), types.data(), brackets.data());
+  if (!leftToRight &&
+      fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), FriBidiStrIndex(n),
                                           &direction, levels.data()) == 0)
     std::fill(levels.begin(), levels.end(), FriBidiLevel(0));
   const std::vector<hb_script_t> scripts = Scripts(line);

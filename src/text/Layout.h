@@ -29,6 +29,13 @@ struct TLineLayout {
   long long Width = 0;              // pixels
 };
 
+// The lines of a text, laid out with the options.
+struct TLaidOutText {
+  std::string Text;
+  TTextOptions Options;
+  std::vector<TLineLayout> Lines;
+};
+
 // Lays out a line. Characters no face can draw (controls and invisible
 // format characters aside) are appended to *missing, once each, when given.
 // Callers hold the font database's mutex.
