@@ -50,8 +50,8 @@ struct TExportSource {
   // Where the text's cells start when the rendering grew to keep overhangs:
   // lines and characters are cut out from there, at their cells.
   int TextLeft = 0, TextTop = 0;
-  bool Shaped = false; // joined and reordered: no image per character
-  TAlign Align = TAlign::Left;      // FAlign
+  bool Shaped = false;         // joined and reordered: no image per character
+  TAlign Align = TAlign::Left; // FAlign
   TWidthMode WidthMode = TWidthMode::ToString;
   TColor BackColor = 0xFFFFFF;
   std::vector<std::string> Lines; // UTF-8, empty lines included

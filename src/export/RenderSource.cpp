@@ -4,7 +4,8 @@ TExportSource ExportSourceOf(const TRenderResult& Rendering) {
   TExportSource source;
   source.Preview = &Rendering.FPreview;
   // Margins kept for overhangs lie outside the area the lines are placed in.
-  source.SurfaceWidth = Rendering.FSurface ? Rendering.TextRect.Width() + Rendering.ShadowDistance : 0;
+  source.SurfaceWidth =
+      Rendering.FSurface ? Rendering.TextRect.Width() + Rendering.ShadowDistance : 0;
   source.ShadowDistance = Rendering.ShadowDistance;
   source.TextLeft = Rendering.TextRect.Left;
   source.TextTop = Rendering.TextRect.Top;

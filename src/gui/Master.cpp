@@ -241,6 +241,8 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
   BClose->setGeometry(423, 239, 65, 22);
   CBShaping = new QCheckBox(QStringLiteral("Kerning and shaping"), this);
   CBOverhangs = new QCheckBox(QStringLiteral("Keep overhangs"), this);
+  CBShaping->setObjectName(QStringLiteral("CBShaping"));
+  CBOverhangs->setObjectName(QStringLiteral("CBOverhangs"));
 
   PMenu = new QMenu(this);
   PMenu->setFont(font());

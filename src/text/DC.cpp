@@ -207,8 +207,7 @@ void DrawInk(TDC& dc, const std::vector<TInk>& inks, TColor color) {
 
 // A picture over what is there: its premultiplied colours plus what its
 // alpha leaves of the pixel.
-template <int Bytes>
-void BlendPicture(TDC& dc, const text_detail::TGlyph& glyph, const TInk& ink) {
+template <int Bytes> void BlendPicture(TDC& dc, const text_detail::TGlyph& glyph, const TInk& ink) {
   for (int y = ink.Visible.Top; y < ink.Visible.Bottom; ++y) {
     const std::uint8_t* src =
         glyph.Color.data() + (std::size_t(y - ink.Y) * std::size_t(glyph.Width) +
@@ -227,8 +226,8 @@ void BlendPicture(TDC& dc, const text_detail::TGlyph& glyph, const TInk& ink) {
 // Pictures in their own colours, unless they stand for ink (a shadow); the
 // other glyphs as above.
 void DrawGlyphs(TDC& dc, std::vector<TInk>& inks, TColor color, bool picturesAsInk) {
-  const bool pictures = std::any_of(inks.begin(), inks.end(),
-                                    [](const TInk& ink) { return ink.Face->HasColour(); });
+  const bool pictures =
+      std::any_of(inks.begin(), inks.end(), [](const TInk& ink) { return ink.Face->HasColour(); });
   if (pictures && !picturesAsInk) {
     const auto picture = [](const TInk& ink) { return !ink.Face->Glyph(ink.Char).Color.empty(); };
     const auto first = std::stable_partition(inks.begin(), inks.end(),
@@ -462,7 +461,9 @@ TRect TextInkBounds(TDC& dc, std::string_view text, const TRect& rect, unsigned 
           baseline + impl.StrikeOutTop + impl.StrikeOutThickness);
   }
   if (left > right) return {};
-  const auto fit = [](long long v) { return int(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2)); };
+  const auto fit = [](long long v) {
+    return int(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2));
+  };
   return {fit(left), fit(top), fit(right), fit(bottom)};
 }
 

@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <list>
 #include <mutex>
 #include <optional>

@@ -321,7 +321,7 @@ std::optional<TFaceMember> TFontDatabase::FaceFor(char32_t ch, int weight, bool 
   const auto key = std::make_tuple(ch, weight, italic);
   if (auto it = FFaceFor.find(key); it != FFaceFor.end()) return it->second;
   std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> wanted(FcCharSetCreate(),
-                                                                  &FcCharSetDestroy);
+                                                                 &FcCharSetDestroy);
   FcCharSetAddChar(wanted.get(), FcChar32(ch));
   TFcPatternPtr pattern(FcPatternCreate());
   FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get());

@@ -123,7 +123,8 @@ void Shaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptio
   fribidi_get_bidi_types(chars, FriBidiStrIndex(n), types.data());
   // A line with nothing right-to-left in it is one left-to-right level.
   const bool leftToRight = std::none_of(types.begin(), types.end(), [](FriBidiCharType t) {
-    return FRIBIDI_IS_RTL(t) || FRIBIDI_IS_ARABIC(t) || FRIBIDI_IS_EXPLICIT(t) || FRIBIDI_IS_ISOLATE(t);
+    return FRIBIDI_IS_RTL(t) || FRIBIDI_IS_ARABIC(t) || FRIBIDI_IS_EXPLICIT(t) ||
+           FRIBIDI_IS_ISOLATE(t);
   });
   FriBidiParType direction = FRIBIDI_PAR_ON; // from the line's first strong character
   if (!leftToRight)
@@ -161,10 +162,14 @@ void Shaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptio
     for (unsigned j = 0; j < count; ++j) {
       const long x = pen + positions[j].x_offset, y = positions[j].y_offset;
       const long advance = positions[j].x_advance + (positions[j].x_advance > 0 ? widen : 0);
-      TPlacedGlyph glyph{run.Face,          GlyphIndexKey | infos[j].codepoint,
-                         int((x + 32) >> 6), int(-((y + 32) >> 6)),
-                         infos[j].cluster,  x,
-                         y,                 advance};
+      TPlacedGlyph glyph{run.Face,
+                         GlyphIndexKey | infos[j].codepoint,
+                         int((x + 32) >> 6),
+                         int(-((y + 32) >> 6)),
+                         infos[j].cluster,
+                         x,
+                         y,
+                         advance};
       layout.Glyphs.push_back(glyph);
       pen += advance;
     }

@@ -15,9 +15,9 @@ namespace text_detail {
 
 struct TPlacedGlyph {
   TFontInstance* Face = nullptr;
-  char32_t Key = 0; // a code point, or GlyphIndexKey | a glyph index
-  int X = 0;        // the pen, in pixels from the line's left edge
-  int Y = 0;        // the pen below the baseline, in pixels
+  char32_t Key = 0;        // a code point, or GlyphIndexKey | a glyph index
+  int X = 0;               // the pen, in pixels from the line's left edge
+  int Y = 0;               // the pen below the baseline, in pixels
   std::size_t Cluster = 0; // the first character of the line it draws
   // The shaper's own position and advance, 26.6 pixels, y upwards (shaped
   // lines only).

@@ -84,7 +84,9 @@ TEST(TextOptionsExport, KeptOverhangsMoveTheCellsButCutTheSameImages) {
       for (TSaveKind kind : {TSaveKind::Lines, TSaveKind::Html}) {
         SCOPED_TRACE(std::to_string(int(mode)) + " " + std::to_string(int(align)) + " " +
                      std::to_string(int(kind)));
-        TRenderSettings s = Settings({"\xE1\xBB\x96" "f", "\xE1\xB8\x96x gj"}); // Ỗf, Ḗx gj
+        TRenderSettings s = Settings({"\xE1\xBB\x96"
+                                      "f",
+                                      "\xE1\xB8\x96x gj"}); // Ỗf, Ḗx gj
         s.FaceName = "DejaVu Serif";
         s.Italic = true;
         s.WidthMode = mode;

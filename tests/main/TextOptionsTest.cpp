@@ -117,8 +117,12 @@ TEST(TextOptions, KeptOverhangsLoseNothingAnywhere) {
     bool shadow;
   } rows[] = {
       {"an italic's right overhang", "DejaVu Serif", true, {"Wolf", "jaff"}, TAlign::Right, false},
-      {"accents over two lines", "DejaVu Sans", false, {"\xC7\xBA", "\xE1\xB8\x96"},
-       TAlign::Center, true},
+      {"accents over two lines",
+       "DejaVu Sans",
+       false,
+       {"\xC7\xBA", "\xE1\xB8\x96"},
+       TAlign::Center,
+       true},
       {"nothing outside", "DejaVu Sans", false, {"ace"}, TAlign::Left, true},
   };
   for (const Row& row : rows) {

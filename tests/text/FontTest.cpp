@@ -55,10 +55,10 @@ TEST(Enumeration, EveryFaceByItsLegacyFamilyNameOnce) {
         << lf.lfFaceName;
     return 1;
   });
-  for (const char* face : {"DejaVu Sans", "DejaVu Sans Condensed", "DejaVu Sans Light",
-                           "DejaVu Sans Mono", "DejaVu Serif", "DejaVu Math TeX Gyre",
-                           "Liberation Sans", "Liberation Serif", "Liberation Mono",
-                           "Lohit Devanagari", "Loma", "Noto Color Emoji"})
+  for (const char* face :
+       {"DejaVu Sans", "DejaVu Sans Condensed", "DejaVu Sans Light", "DejaVu Sans Mono",
+        "DejaVu Serif", "DejaVu Math TeX Gyre", "Liberation Sans", "Liberation Serif",
+        "Liberation Mono", "Lohit Devanagari", "Loma", "Noto Color Emoji"})
     EXPECT_EQ(seen[face], 1) << face;
   EXPECT_EQ(seen.size(), 14u)
       << "DejaVu core and extra, Liberation 2, Nimbus Sans Narrow, Lohit, Loma, Noto Color Emoji";

@@ -75,8 +75,9 @@ struct THbGlyph {
 
 // HarfBuzz's own answer: hb-shape at the em size in 26.6 units.
 std::vector<THbGlyph> HbShape(const std::string& file, int ppem, const std::string& text) {
-  const std::string command = "hb-shape --no-glyph-names --output-format=json --font-size=" +
-                              std::to_string(ppem * 64) + " '" + file + "' '" + text + "'";
+  const std::string command =
+      "hb-shape --no-glyph-names --output-format=json --font-size=" + std::to_string(ppem * 64) +
+      " '" + file + "' '" + text + "'";
   std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
   std::string json;
   char buffer[4096];
@@ -88,8 +89,9 @@ std::vector<THbGlyph> HbShape(const std::string& file, int ppem, const std::stri
        at = json.find("{\"g\":", at + 1)) {
     unsigned glyph = 0, cluster = 0;
     long dx = 0, dy = 0, ax = 0, ay = 0;
-    if (std::sscanf(json.c_str() + at, "{\"g\":%u,\"cl\":%u,\"dx\":%ld,\"dy\":%ld,\"ax\":%ld,\"ay\":%ld",
-                    &glyph, &cluster, &dx, &dy, &ax, &ay) != 6)
+    if (std::sscanf(json.c_str() + at,
+                    "{\"g\":%u,\"cl\":%u,\"dx\":%ld,\"dy\":%ld,\"ax\":%ld,\"ay\":%ld", &glyph,
+                    &cluster, &dx, &dy, &ax, &ay) != 6)
       break;
     glyphs.push_back({glyph, pen + dx, dy});
     pen += ax;
@@ -200,8 +202,8 @@ TEST(Shaping, ConjunctsLigaturesAndKerningChangeWhatIsDrawn) {
       {"ksha is one conjunct", "Lohit Devanagari", "\u0915\u094D\u0937", 3, 1},
       {"ksha found by fallback is one conjunct", "DejaVu Sans", "\u0915\u094D\u0937", 3, 1},
       {"ffl is one ligature", "DejaVu Serif", "ffl", 3, 1},
-      {"a family is one picture", "DejaVu Sans",
-       "\U0001F468\u200D\U0001F469\u200D\U0001F467", 5, 1},
+      {"a family is one picture", "DejaVu Sans", "\U0001F468\u200D\U0001F469\u200D\U0001F467", 5,
+       1},
       {"a flag is one picture", "DejaVu Sans", "\U0001F1EB\U0001F1F7", 2, 1},
       {"a skin tone joins its hand", "DejaVu Sans", "\U0001F44D\U0001F3FD", 2, 1},
   };
