@@ -154,6 +154,18 @@ const TOptionSpec RenderOptions[] = {
          [](L& c, V, bool) { c.Render.Settings.Underline = true; }),
     Flag("no-antialias", "two-colour glyph edges",
          [](L& c, V, bool) { c.Render.Settings.AntiAlias = false; }),
+    Flag("shaping",
+         "kerning and shaping: ligatures, joined Arabic,\nIndic conjuncts, right-to-left lines "
+         "shown right\nto left",
+         [](L& c, V, bool) { c.Render.Settings.Shaping = true; }),
+    Flag("no-fallback",
+         "draw a character the face lacks as its empty box,\nnot from an installed face that "
+         "has it",
+         [](L& c, V, bool) { c.Render.Settings.Fallback = false; }),
+    Flag("keep-overhangs",
+         "grow the image by ink outside the cells (tall\naccents, italic overhangs) instead of "
+         "cutting it off",
+         [](L& c, V, bool) { c.Render.Settings.KeepOverhangs = true; }),
 
     Heading("Look (COLOUR: #RGB, #RRGGBB or a CSS name such as navy):"),
     {"color", 0, TArg::Required, Colour, "text colour (default #000000)",
@@ -226,7 +238,7 @@ const TOptionSpec RenderOptions[] = {
      }},
     {"html", 0, TArg::Required, "FILE",
      "an HTML page of one GIF per character, the images\nin img_char/ beside it (not with "
-     "--shadow)",
+     "--shadow or\n--shaping)",
      [](L& c, V v, bool) { c.Render.Html = std::string(v); }},
     Flag("script", "with --html, write the page as a script",
          [](L& c, V, bool) { c.Render.Choices.IncludeScript = true; }),
@@ -495,6 +507,8 @@ void CheckRender(const TRenderOptions& o) {
   // The dialog offers the character page only without a shadow: the cut-outs
   // would slice through it.
   if (!o.Html.empty() && o.Settings.Shadow) Usage("--html cannot be used with --shadow");
+  // Nor for joined and reordered text, which has no image per character.
+  if (!o.Html.empty() && o.Settings.Shaping) Usage("--html cannot be used with --shaping");
 }
 
 // The command a word names; Help for a word that names none.

@@ -3,6 +3,7 @@
 #include "main/Render.h"
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Files.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -82,6 +84,21 @@ TRenderSettings MakeSettings(const TRenderOptions& o) {
   s.Bold = flags.Bold != 0;
   s.Italic = flags.Italic != 0;
   return s;
+}
+
+// Characters drawn as empty boxes, named once: U+0915 (क), U+4E2D (中).
+void WarnMissing(const TRenderResult& rendering, const TRenderSettings& settings) {
+  const std::u32string missing = MissingCharacters(*rendering.FSurface->DC, rendering.Text);
+  if (missing.empty()) return;
+  std::string named;
+  for (char32_t ch : missing) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", unsigned(ch));
+    named += (named.empty() ? "" : ", ") + std::string(code) + " (" + Utf8(ch) + ")";
+  }
+  Warn((settings.Fallback ? "no installed face has "
+                          : "the face " + Quote(settings.FaceName) + " has no ") +
+       named + ": drawn as empty boxes");
 }
 
 // A failed write names the file the user asked for, not our temporary beside it.
@@ -281,6 +298,7 @@ void RunRender(TRenderOptions o) {
     throw ECliError(ShellStyle(e.what()));
   }
   if (!rendering) throw ECliError("the text is empty: there is nothing to render");
+  WarnMissing(*rendering, settings);
 
   // The dialog with the options chosen, then the colour edits in the order
   // given; transparency is applied to the prepared image as its box would be.
