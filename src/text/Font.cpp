@@ -298,7 +298,17 @@ void TFontInstance::Rasterise(char32_t ch, TGlyph& glyph) {
   CopyCoverage(slot->bitmap, FKey.Mono, glyph, FFace->Library->Library);
   if (FBitmapScale != 1) {
     glyph.Advance = int(std::lround(slot->advance.x * FBitmapScale / 64));
-    if (!glyph.Coverage.empty()) ScaleGlyph(glyph, FBitmapScale);
+    // A picture scaled past what a glyph may hold is left out, as an
+    // outline that large would be.
+    const double pixels =
+        std::ceil(glyph.Width * FBitmapScale) * std::ceil(glyph.Rows * FBitmapScale);
+    if (pixels * (glyph.Color.empty() ? 1 : 5) > double(MaxGlyphBytes) * 4) {
+      glyph.Coverage.clear();
+      glyph.Color.clear();
+      glyph.Width = glyph.Rows = 0;
+    } else if (!glyph.Coverage.empty()) {
+      ScaleGlyph(glyph, FBitmapScale);
+    }
   }
 }
 

@@ -334,6 +334,20 @@ TEST(ColourGlyphs, EmojiAreDrawnInColourAtTheLinesSize) {
     ink.PicturesAsInk = true;
     EXPECT_FALSE(HasColour(RenderWith(lf, "a\U0001F355b", ink)));
   }
+  // Pictures scaled past what a glyph may hold are left out, their place kept.
+  TDC huge;
+  huge.SelectFont(CreateFontIndirect(Font("DejaVu Sans", TFont::MaxHeight)));
+  huge.SetTextOptions(WithFallback);
+  const TRect line = Measure(huge, "\U0001F355");
+  EXPECT_GT(line.Right, TFont::MaxHeight / 2);
+  EXPECT_EQ(TextInkBounds(huge, "\U0001F355", line, DT_LEFT), TRect{});
+  const TRect big = Measure(huge, "a\U0001F355");
+  TDC large;
+  large.SelectFont(CreateFontIndirect(Font("DejaVu Sans", 1400)));
+  large.SetTextOptions(WithFallback);
+  const TRect kept = TextInkBounds(large, "\U0001F355", Measure(large, "\U0001F355"), DT_LEFT);
+  EXPECT_GT(kept.Bottom - kept.Top, 1000) << "the largest size a window asks for is drawn";
+  EXPECT_GT(big.Right, line.Right);
   // Chosen as the face itself, the pictures are scaled too.
   const TTestSurface own = RenderWith(Font("Noto Color Emoji", 30), "\U0001F355", Plain);
   EXPECT_TRUE(HasColour(own));
