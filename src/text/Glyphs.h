@@ -65,7 +65,11 @@ public:
   const TGlyph& Glyph(char32_t ch);
   int Advance(char32_t ch);
   // Whether the face has a glyph of its own for the code point.
-  bool HasChar(char32_t ch) const { return GlyphIndex(ch) != 0; }
+  bool HasChar(char32_t ch) const {
+    if (ch >= 0x100) return GlyphIndex(ch) != 0;
+    if (FHasLatin[ch] == 0) FHasLatin[ch] = GlyphIndex(ch) != 0 ? 1 : -1;
+    return FHasLatin[ch] > 0;
+  }
   // Whether its glyphs may be pictures (colour emoji).
   bool HasColour() const { return FT_HAS_COLOR(Face()); }
   // The shaper's view of this face at this size: positions in 26.6 pixels.
@@ -86,6 +90,7 @@ private:
   FT_Size FSize = nullptr;
   bool FSymbol = false;
   std::array<const TGlyph*, 256> FLatin{};
+  mutable std::array<std::int8_t, 256> FHasLatin{}; // 0 not asked yet, 1 has it, -1 lacks it
   std::unordered_map<char32_t, TGlyph> FGlyphs;
   std::unordered_map<char32_t, int> FAdvances;
   TGlyph FScratch; // a glyph too large to keep
