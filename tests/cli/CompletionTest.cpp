@@ -58,10 +58,12 @@ TEST(Completion, OffersCommandsOptionsFacesStylesAndChoices) {
   const std::vector<Case> cases = {
       {"commands", {""}, {"--help", "--version", "fonts", "help", "inspect", "render"}},
       {"a command begun", {"ins"}, {"inspect"}},
-      {"options of render", {"render", "--sha"}, {"--shadow", "--shadow-color="}},
+      {"options of render", {"render", "--sha"}, {"--shadow", "--shadow-color=", "--shaping"}},
       {"short options lead to their long names", {"render", "--o"}, {"--out="}},
       {"options of inspect", {"inspect", "--"}, {"--help", "--indices", "--version"}},
-      {"a flag takes no value", {"render", "--underline", "--no-"}, {"--no-antialias"}},
+      {"a flag takes no value",
+       {"render", "--underline", "--no-"},
+       {"--no-antialias", "--no-fallback"}},
       {"choices of a value", {"render", "--unit", ""}, {"pt", "px"}},
       {"choices after =", {"render", "--align", "=", "c"}, {"center"}},
       {"choices joined by =", {"render", "--fill=ca"}, {"calendar", "caps"}},
@@ -90,14 +92,15 @@ TEST(Completion, OffersEveryOptionTheHelpLists) {
   ASSERT_EQ(help.Exit, 0);
   const std::vector<std::string> offered = Complete({"render", "--"});
   for (const char* option :
-       {"--text=",  "--text-file=",  "--fill=",       "--font=",         "--style=",
-        "--size=",  "--unit=",       "--dpi=",        "--underline",     "--no-antialias",
-        "--color=", "--background=", "--shadow",      "--shadow-color=", "--align=",
-        "--width=", "--recolor=",    "--transparent", "--out=",          "--lines=",
-        "--mask=",  "--html=",       "--script",      "--name=",         "--sizes",
-        "--alt",    "--help",        "--version"})
+       {"--text=",         "--text-file=",  "--fill=",       "--font=",         "--style=",
+        "--size=",         "--unit=",       "--dpi=",        "--underline",     "--no-antialias",
+        "--color=",        "--background=", "--shadow",      "--shadow-color=", "--align=",
+        "--width=",        "--recolor=",    "--transparent", "--out=",          "--lines=",
+        "--mask=",         "--html=",       "--script",      "--name=",         "--sizes",
+        "--alt",           "--help",        "--version",     "--shaping",       "--no-fallback",
+        "--keep-overhangs"})
     EXPECT_NE(std::find(offered.begin(), offered.end(), option), offered.end()) << option;
-  EXPECT_EQ(offered.size(), 28u);
+  EXPECT_EQ(offered.size(), 31u);
 }
 
 TEST(Completion, FilesForFileValuesAndGifFilesForInspect) {

@@ -70,7 +70,7 @@ const std::vector<TBadArgs> BadArgs = {
     {"MisspeltCommand", {"rendr", "--text", "A"}, "did you mean render?"},
     {"InspectOptionMisspelt", {"inspect", "a.gif", "--indexes"}, "did you mean --indices?"},
     {"AmbiguousShortening", R({"--sha"}),
-     "\"--sha\" is ambiguous: it could be --shadow, --shadow-color"},
+     "\"--sha\" is ambiguous: it could be --shaping, --shadow, --shadow-color"},
     {"OptionBeforeTheCommand", {"--text", "A", "render"}, "give the command first"},
     {"UnknownShortOption", R({"-x"}), "unknown option \"-x\""},
     {"SingleDashLongName", {"render", "-text", "A", "--out", "a.gif"}, "write --text (two dashes)"},
