@@ -116,8 +116,11 @@ std::optional<std::string> HelpText(std::string_view topic) {
   if (topic == "inspect") return CommandHelp(InspectHead, TCommand::Inspect, InspectEnd);
   if (topic == "all") {
     std::string all = *HelpText("");
-    for (const char* command : {"fonts", "render", "inspect"})
-      all += "\n" + *HelpText(command);
+    for (const char* command : {"fonts", "render", "inspect"}) {
+      // Appended in two steps: GCC 12 at -O3 takes "\n" + string for an overlapping copy.
+      all += '\n';
+      all += *HelpText(command);
+    }
     return all;
   }
   return std::nullopt;
