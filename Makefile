@@ -37,8 +37,9 @@ build-test: deps
 	  -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DGLYPTIKA_SANITIZE=ON -DGLYPTIKA_TESTS=ON $(WERROR) >/dev/null
 	@cmake --build $(TEST_DIR) -j $(JOBS)
 
-# The fuzz targets are built too, so that ctest runs each briefly (last, it prints the summary).
-test: build-test build-fuzz
+# The fuzz targets are built too, so that ctest runs each briefly (last, it prints the summary);
+# so is the optimised build of make run and make bench, whose -O3 warnings the tests' build never sees.
+test: build-test build-fuzz build-bench
 	@cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 build-release: deps-run
