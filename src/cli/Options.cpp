@@ -504,11 +504,13 @@ void CheckRender(const TRenderOptions& o) {
   if (o.Html.empty() &&
       (o.Choices.IncludeScript || o.Choices.WriteSize || o.Choices.WriteAlt || o.PageOptionGiven))
     Usage("--script, --name, --sizes and --alt go with --html");
-  // The dialog offers the character page only without a shadow: the cut-outs
-  // would slice through it.
-  if (!o.Html.empty() && o.Settings.Shadow) Usage("--html cannot be used with --shadow");
-  // Nor for joined and reordered text, which has no image per character.
-  if (!o.Html.empty() && o.Settings.Shaping) Usage("--html cannot be used with --shaping");
+  // The dialog offers the character page only without a shadow or shaping.
+  if (!o.Html.empty() && o.Settings.Shadow)
+    Usage("--html cannot be used with --shadow: each character's image would cut through the "
+          "shadow of its neighbours");
+  if (!o.Html.empty() && o.Settings.Shaping)
+    Usage("--html cannot be used with --shaping: joined and reordered text has no image per "
+          "character");
 }
 
 // The command a word names; Help for a word that names none.
