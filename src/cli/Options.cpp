@@ -361,7 +361,7 @@ constexpr V Commands[] = {"fonts", "render", "inspect", "help"};
 // with which values, and the operands.
 
 struct TGiven {
-  const TOptionSpec* Spec;
+  const TOptionSpec* Option;
   std::string Value;
   bool HasValue;
 };
@@ -642,7 +642,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   if (scan.Error) Usage(*scan.Error);
   cl.Command = command;
   for (const TGiven& g : scan.Options)
-    g.Spec->Apply(cl, g.Value, g.HasValue);
+    g.Option->Apply(cl, g.Value, g.HasValue);
 
   switch (command) {
   case TCommand::Fonts:

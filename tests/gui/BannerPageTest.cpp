@@ -7,6 +7,7 @@
 // process of this program with that check off and the engine's leaks alone
 // suppressed; the child is the test's BannerPageChild twin, skipped when run
 // on its own.
+#include "FakePlatform.h"
 #include "gui/BannerStrip.h"
 #include "gui/Master.h"
 
@@ -32,22 +33,6 @@
 namespace {
 
 const char* const ChildVariable = "GLYPTIKA_BANNER_PAGE_CHILD";
-
-struct TQuietPlatform : IExportPlatform, IWidgetPlatform {
-  std::optional<std::string> SaveFileDialog(const TSaveFileRequest&) override { return {}; }
-  std::optional<std::string> BrowseForFolder(const std::string&) override { return {}; }
-  void ErrorBox(const std::string&) override {}
-  void WarningBox(const std::string&) override {}
-  bool ConfirmBox(const std::string&) override { return false; }
-  void ShellOpen(const std::string&) override {}
-  std::optional<TColor> ChooseColor(TColor) override { return {}; }
-  void Beep() override {}
-};
-
-struct TFakeShell : IBannerShell {
-  std::vector<std::string> Opened;
-  void OpenAddress(const std::string& Address) override { Opened.push_back(Address); }
-};
 
 // A tiny HTTP server: records the target of every request and answers with a
 // small page, or hangs up without a word.
@@ -131,7 +116,7 @@ void RunChild(const char* Name) {
 }
 
 struct BannerPageChild : ::testing::Test {
-  TQuietPlatform Platform;
+  TFakePlatform Platform;
   TFakeShell Shell;
   TTinyServer Server;
   std::unique_ptr<TMaster> M;
@@ -201,7 +186,7 @@ TEST(BannerPage, PageThatDoesNotLoadLeavesThePicture) {
 
 TEST(BannerPage, WithoutAWebEngineNothingIsAskedOfALiveServer) {
   if (BannerPagesShown()) GTEST_SKIP() << "built with QtWebEngine";
-  TQuietPlatform platform;
+  TFakePlatform platform;
   TFakeShell shell;
   TTinyServer server;
   ASSERT_TRUE(server.Listen());

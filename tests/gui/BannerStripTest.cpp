@@ -3,6 +3,7 @@
 // screen reader reads; and with the site's server down, the picture stays
 // and the window keeps answering while the connection is tried.
 #include "gui/BannerStrip.h"
+#include "FakePlatform.h"
 #include "gui/Master.h"
 #include "gui/QtPlatform.h"
 
@@ -28,23 +29,6 @@
 
 namespace {
 
-struct TQuietPlatform : IExportPlatform, IWidgetPlatform {
-  std::vector<std::string> Errors;
-  std::optional<std::string> SaveFileDialog(const TSaveFileRequest&) override { return {}; }
-  std::optional<std::string> BrowseForFolder(const std::string&) override { return {}; }
-  void ErrorBox(const std::string& Text) override { Errors.push_back(Text); }
-  void WarningBox(const std::string&) override {}
-  bool ConfirmBox(const std::string&) override { return false; }
-  void ShellOpen(const std::string&) override {}
-  std::optional<TColor> ChooseColor(TColor) override { return {}; }
-  void Beep() override {}
-};
-
-struct TFakeShell : IBannerShell {
-  std::vector<std::string> Opened;
-  void OpenAddress(const std::string& Address) override { Opened.push_back(Address); }
-};
-
 // Never connected: the strip keeps its picture and never loads a page.
 struct TOfflineConnection : IBannerConnection {
   int Attempts = 0;
@@ -68,7 +52,7 @@ quint16 ClosedPort() {
 }
 
 struct TBannerStripTest : ::testing::Test {
-  TQuietPlatform Platform;
+  TFakePlatform Platform;
   TFakeShell Shell;
   TOfflineConnection Offline;
   std::unique_ptr<TMaster> M;

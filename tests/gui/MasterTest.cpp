@@ -2,6 +2,7 @@
 // the colour swatches, "Convert"; and what the user sees: the preview, the
 // enabled states, the error boxes, the captions, what a screen reader reads.
 #include "gui/Master.h"
+#include "FakePlatform.h"
 
 #include "gui/Application.h"
 #include "gui/CTableWindow.h"
@@ -40,36 +41,6 @@
 #include <vector>
 
 namespace {
-
-struct TFakePlatform : IExportPlatform, IWidgetPlatform {
-  std::vector<std::string> Errors;
-  std::deque<std::optional<TColor>> Colors; // answers of the colour dialog; empty: cancel
-  std::vector<TColor> ColorAsked;
-  int Busy = 0;
-  int BusyCalls = 0;
-  int Beeps = 0;
-  std::function<void()> WhileBusy;
-
-  std::optional<std::string> SaveFileDialog(const TSaveFileRequest&) override { return {}; }
-  std::optional<std::string> BrowseForFolder(const std::string&) override { return {}; }
-  void ErrorBox(const std::string& Text) override { Errors.push_back(Text); }
-  void WarningBox(const std::string&) override {}
-  bool ConfirmBox(const std::string&) override { return false; }
-  void ShellOpen(const std::string&) override {}
-  std::optional<TColor> ChooseColor(TColor Initial) override {
-    ColorAsked.push_back(Initial);
-    if (Colors.empty()) return std::nullopt;
-    const std::optional<TColor> c = Colors.front();
-    Colors.pop_front();
-    return c;
-  }
-  void Beep() override { ++Beeps; }
-  void SetBusy(bool On) override {
-    Busy += On ? 1 : -1;
-    ++BusyCalls;
-    if (On && WhileBusy) WhileBusy();
-  }
-};
 
 struct TMasterTest : ::testing::Test {
   TFakePlatform Platform;
