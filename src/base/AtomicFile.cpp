@@ -1,8 +1,11 @@
 #include "base/AtomicFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -11,6 +14,45 @@
 #include <unistd.h>
 
 namespace {
+
+// The temporaries being written, where a signal handler can read them: fixed
+// slots of plain characters, each published by an atomic state. Saves nest
+// (one may start from another's progress report), hence more than one.
+enum TSlotState : int { Free, Filling, Live };
+struct TPendingTemporary {
+  std::atomic<int> State{Free};
+  char Name[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
+TPendingTemporary Pending[8];
+
+// The slot now holding Name, or -1 when every slot is taken (that save is
+// then simply not cleaned up after a signal).
+int RememberTemporary(const std::string& Name) {
+  if (Name.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < int(std::size(Pending)); ++i) {
+    int expected = Free;
+    if (!Pending[i].State.compare_exchange_strong(expected, Filling)) continue;
+    std::memcpy(Pending[i].Name, Name.c_str(), Name.size() + 1);
+    Pending[i].State.store(Live, std::memory_order_release);
+    return i;
+  }
+  return -1;
+}
+
+void ForgetTemporary(int& Slot) {
+  if (Slot >= 0) Pending[Slot].State.store(Free, std::memory_order_release);
+  Slot = -1;
+}
+
+void RemoveTemporariesAndEnd(int Signal) {
+  for (TPendingTemporary& p : Pending)
+    if (p.State.load(std::memory_order_acquire) == Live) ::unlink(p.Name);
+  // The signal is blocked while its handler runs: raised again, it ends the
+  // process as soon as the handler returns, with the status the sender expects.
+  std::signal(Signal, SIG_DFL);
+  std::raise(Signal);
+}
 
 [[noreturn]] void Fail(int Error, const std::string& What, const std::string& FileName) {
   throw std::system_error(Error, std::generic_category(), What + " " + FileName);
@@ -108,6 +150,7 @@ TAtomicFile::TAtomicFile(std::string FileName, TReplaceRule Rule) : FFileName(st
     FTempName.clear();
     Fail(EEXIST, "Cannot create file", FFileName);
   }
+  FPendingSlot = RememberTemporary(FTempName);
   if (!whole && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
     // Keeps the owner where this process may; elsewhere the file becomes its own.
     [[maybe_unused]] const int kept = ::fchown(FFd, st.st_uid, st.st_gid);
@@ -145,6 +188,7 @@ void TAtomicFile::Commit() {
     Discard();
     Fail(error, "Cannot write file", FFileName);
   }
+  ForgetTemporary(FPendingSlot);
   FTempName.clear();
 }
 
@@ -152,7 +196,19 @@ void TAtomicFile::Discard() noexcept {
   if (FFd >= 0) ::close(FFd);
   FFd = -1;
   if (!FTempName.empty()) ::unlink(FTempName.c_str());
+  ForgetTemporary(FPendingSlot);
   FTempName.clear();
+}
+
+void RemoveTemporariesOnSignals() {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporariesAndEnd;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 void WriteFileAtomically(const std::string& FileName, std::span<const std::uint8_t> Bytes) {

@@ -41,9 +41,15 @@ private:
   std::string FFileName; // as the caller named it, for messages
   std::string FTarget;   // where the bytes end up: a link's file, followed
   std::string FTempName; // empty when writing in place
+  int FPendingSlot = -1; // where a signal finds the temporary to remove
   int FFd = -1;
   unsigned FMode = 0;
 };
+
+// A program that saves calls this once at its start: then SIGINT, SIGTERM and
+// SIGHUP remove the temporaries of saves under way before the process ends as
+// the signal asks. A signal the process ignores stays ignored.
+void RemoveTemporariesOnSignals();
 
 void WriteFileAtomically(const std::string& FileName, std::span<const std::uint8_t> Bytes);
 

@@ -1,4 +1,5 @@
 // glyptika-cli: fonts, render and inspect from the command line.
+#include "base/AtomicFile.h"
 #include "base/Strings.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
@@ -70,6 +71,7 @@ int Run(const std::vector<std::string_view>& args) {
 } // namespace cli
 
 int main(int argc, char** argv) {
+  RemoveTemporariesOnSignals();
   try {
     // Each run is a new process: answers of earlier runs spare it loading
     // fontconfig's configuration. GLYPTIKA_FONT_ANSWERS=off asks fontconfig.

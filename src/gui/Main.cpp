@@ -3,6 +3,7 @@
 // GLYPTIKA_FIRST_PAINT_SINCE_NS (for the start-up benchmark): nanoseconds of
 // CLOCK_MONOTONIC when the program was launched; the program prints the
 // milliseconds from then to its first painted window and quits.
+#include "base/AtomicFile.h"
 #include "gui/Application.h"
 #include "gui/Master.h"
 #include "gui/QtPlatform.h"
@@ -89,6 +90,7 @@ int main(int argc, char** argv) {
   // The window's icon and, on Wayland, its application id.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.glyptika.Glyptika"));
   TApplication app(argc, argv);
+  RemoveTemporariesOnSignals();
   TQtPlatform platform;
   app.OnException = [&platform](const std::string& Message) { platform.ErrorBox(Message); };
 

@@ -10,8 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -247,6 +250,50 @@ TEST(AtomicFile, AFreshEmptyFileIsFilledInPlaceAndAnythingElseTheCarefulWay) {
   EXPECT_TRUE(fs::is_symlink(dir / "linked"));
   EXPECT_EQ(Read(dir / "other"), "GIF");
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"filled", "fresh", "linked", "other"}));
+}
+
+// A save under way when the user presses Ctrl+C, or the session ends, leaves
+// the old file as it was and no hidden temporary beside it.
+TEST(AtomicFile, ASignalMidSaveRemovesTheTemporaryAndEndsTheProcessAsAsked) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    TDir dir;
+    Put(dir / "old.gif", "precious");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      RemoveTemporariesOnSignals();
+      TAtomicFile outer(dir / "old.gif");
+      outer.Write(std::string(100000, 'x'));
+      TAtomicFile nested(dir / "new.gif");
+      nested.Write("half");
+      std::raise(signal);
+      ::_exit(0); // not reached
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "signal " << signal;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"old.gif"}) << "signal " << signal;
+    EXPECT_EQ(Read(dir / "old.gif"), "precious");
+  }
+}
+
+TEST(AtomicFile, ASignalTheProcessIgnoresStaysIgnored) {
+  TDir dir;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGHUP, SIG_IGN); // as nohup leaves it
+    RemoveTemporariesOnSignals();
+    TAtomicFile file(dir / "kept.gif");
+    file.Write("whole");
+    std::raise(SIGHUP);
+    file.Commit();
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Read(dir / "kept.gif"), "whole");
 }
 
 } // namespace
