@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,14 @@ inline void ExpectOneErrorLine(const TRun& r) {
   EXPECT_EQ(Lines(r.Err).size(), 1u) << r.Err;
   EXPECT_TRUE(r.Err.starts_with("glyptika-cli: ")) << r.Err;
   EXPECT_TRUE(r.Err.ends_with("\n")) << r.Err;
+}
+
+// Every file and folder under dir, as paths relative to it.
+inline std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    names.insert(fs::relative(e.path(), dir).string());
+  return names;
 }
 
 } // namespace clitest

@@ -9,13 +9,6 @@ using namespace clitest;
 
 namespace {
 
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    names.insert(fs::relative(e.path(), dir).string());
-  return names;
-}
-
 // The GIF a render writes to standard output.
 std::string Gif(std::vector<std::string> args, const fs::path& dir = fs::temp_directory_path()) {
   args.insert(args.begin(), "render");

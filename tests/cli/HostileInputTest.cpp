@@ -18,13 +18,6 @@ using namespace clitest;
 
 namespace {
 
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    names.insert(fs::relative(e.path(), dir).string());
-  return names;
-}
-
 TEST(HostileInput, ATextFileWithoutEndOrPastTheLimitIsRefusedUnread) {
   TTempDir dir;
   // One byte past the limit: generated, never stored.
