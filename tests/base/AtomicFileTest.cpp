@@ -1,4 +1,6 @@
 #include "base/AtomicFile.h"
+#include "support/Files.h"
+#include "support/PlantedLinks.h"
 
 #include <gtest/gtest.h>
 
@@ -20,40 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class TDir {
-public:
-  TDir() {
-    std::string tmpl = (fs::temp_directory_path() / "glyptika-file-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = tmpl;
-  }
-  ~TDir() {
-    std::error_code ec;
-    fs::remove_all(FPath, ec);
-  }
-  std::string operator/(const std::string& Name) const { return (FPath / Name).string(); }
-  // Everything in the folder, links and hidden files included.
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(FPath))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-private:
-  fs::path FPath;
-};
-
-std::string Read(const std::string& Name) {
-  std::ifstream in(Name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Put(const std::string& Name, const std::string& Bytes) {
-  std::ofstream(Name, std::ios::binary | std::ios::trunc) << Bytes;
-}
 
 void Save(const std::string& Name, const std::string& Bytes) {
   TAtomicFile file(Name);
@@ -78,7 +46,7 @@ private:
 };
 
 TEST(AtomicFile, ANewFileGetsTheUmasksModeAndAReplacedOneKeepsItsOwn) {
-  TDir dir;
+  TTempDir dir;
   {
     TUmask mask(027);
     Save(dir / "new", "one");
@@ -88,40 +56,40 @@ TEST(AtomicFile, ANewFileGetsTheUmasksModeAndAReplacedOneKeepsItsOwn) {
     ::chmod((dir / "new").c_str(), mode);
     Save(dir / "new", "two");
     EXPECT_EQ(ModeOf(dir / "new"), mode);
-    EXPECT_EQ(Read(dir / "new"), "two");
+    EXPECT_EQ(ReadFile(dir / "new"), "two");
   }
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"new"}) << "no temporary left";
+  EXPECT_EQ(dir.Names(), std::set<std::string>{"new"}) << "no temporary left";
 }
 
 TEST(AtomicFile, ATargetStaysAsItWasUntilCommitAndIsNeverLeftHalfWritten) {
-  TDir dir;
-  Put(dir / "old", "precious");
+  TTempDir dir;
+  WriteFile(dir / "old", "precious");
   {
     TAtomicFile file(dir / "old");
     file.Write(std::string(100000, 'x'));
-    EXPECT_EQ(Read(dir / "old"), "precious") << "nothing shows before the commit";
+    EXPECT_EQ(ReadFile(dir / "old"), "precious") << "nothing shows before the commit";
   } // dropped without Commit
-  EXPECT_EQ(Read(dir / "old"), "precious");
+  EXPECT_EQ(ReadFile(dir / "old"), "precious");
   {
     TAtomicFile file(dir / "fresh");
     file.Write("partial");
   }
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"old"}) << "no empty file, no temporary";
+  EXPECT_EQ(dir.Names(), std::set<std::string>{"old"}) << "no empty file, no temporary";
 }
 
 TEST(AtomicFile, AFileNameOfTwoHundredAndFiftyBytesIsSavedTwice) {
-  TDir dir;
+  TTempDir dir;
   const std::string name = dir / (std::string(246, 'a') + ".gif");
   Save(name, "first");
   Save(name, "second");
-  EXPECT_EQ(Read(name), "second");
+  EXPECT_EQ(ReadFile(name), "second");
   EXPECT_EQ(dir.Names().size(), 1u);
 }
 
 TEST(AtomicFile, ALinkStaysALinkAndTheFileItPointsAtGetsTheBytes) {
-  TDir dir;
+  TTempDir dir;
   fs::create_directory(dir / "real");
-  Put(dir / "real/target", "old");
+  WriteFile(dir / "real/target", "old");
   ::chmod((dir / "real/target").c_str(), 0604);
   struct Case {
     const char* Name;
@@ -140,7 +108,7 @@ TEST(AtomicFile, ALinkStaysALinkAndTheFileItPointsAtGetsTheBytes) {
     Save(c.Link, c.Name);
     EXPECT_TRUE(fs::is_symlink(c.Link));
     EXPECT_EQ(fs::read_symlink(c.Link).string(), c.PointsAt);
-    EXPECT_EQ(Read(c.Target), c.Name);
+    EXPECT_EQ(ReadFile(c.Target), c.Name);
   }
   EXPECT_EQ(ModeOf(dir / "real/target"), 0604u) << "the file's mode, not the link's";
   std::vector<std::string> real;
@@ -151,11 +119,11 @@ TEST(AtomicFile, ALinkStaysALinkAndTheFileItPointsAtGetsTheBytes) {
 }
 
 TEST(AtomicFile, APipeIsWrittenInPlace) {
-  TDir dir;
+  TTempDir dir;
   const std::string fifo = dir / "pipe";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::string received;
-  std::thread reader([&] { received = Read(fifo); });
+  std::thread reader([&] { received = ReadFile(fifo); });
   const std::string bytes(200000, 'p'); // more than a pipe buffers
   Save(fifo, bytes);
   reader.join();
@@ -163,7 +131,7 @@ TEST(AtomicFile, APipeIsWrittenInPlace) {
   struct stat st {};
   ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "still the pipe, not a file put in its place";
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"pipe"});
+  EXPECT_EQ(dir.Names(), std::set<std::string>{"pipe"});
 }
 
 TEST(AtomicFile, ADeviceIsWrittenInPlaceAndItsErrorsReported) {
@@ -178,8 +146,8 @@ TEST(AtomicFile, ADeviceIsWrittenInPlaceAndItsErrorsReported) {
 }
 
 TEST(AtomicFile, WhatCannotBeWrittenIsRefusedWithTheOldFileIntact) {
-  TDir dir;
-  Put(dir / "readonly", "keep me");
+  TTempDir dir;
+  WriteFile(dir / "readonly", "keep me");
   ::chmod((dir / "readonly").c_str(), 0444);
   fs::create_directory(dir / "folder");
   struct Case {
@@ -203,61 +171,57 @@ TEST(AtomicFile, WhatCannotBeWrittenIsRefusedWithTheOldFileIntact) {
       EXPECT_NE(std::string(e.what()).find(c.Target), std::string::npos) << e.what();
     }
   }
-  EXPECT_EQ(Read(dir / "readonly"), "keep me");
+  EXPECT_EQ(ReadFile(dir / "readonly"), "keep me");
   EXPECT_EQ(ModeOf(dir / "readonly"), 0444u);
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"folder", "readonly"}));
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"folder", "readonly"}));
 }
 
 TEST(AtomicFile, ALinkPlantedAtTheTemporarysNameIsNotFollowed) {
-  TDir dir;
-  Put(dir / "victim", "untouched");
-  // The names the writer tries first in this folder, each a link to the victim.
-  std::vector<std::string> planted;
-  for (int k = 0; k < 5; ++k) {
-    planted.push_back(".glyptika-" + std::to_string(::getpid()) + "-" + std::to_string(k) + ".tmp");
-    ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / planted.back()).c_str()), 0);
-  }
-  Save(dir / "out", "mine");
-  EXPECT_EQ(Read(dir / "out"), "mine");
-  EXPECT_EQ(Read(dir / "victim"), "untouched");
+  TTempDir dir;
+  const TPlantedLinks planted(dir / "victim", {dir.Path()});
+  TAtomicFile file(dir / "out");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / TemporaryName(planted.PerFolder))))
+      << "the temporary takes the first name no link holds";
+  file.Write("mine");
+  file.Commit();
+  EXPECT_EQ(ReadFile(dir / "out"), "mine");
   EXPECT_FALSE(fs::is_symlink(dir / "out"));
-  for (const std::string& p : planted)
-    EXPECT_TRUE(fs::is_symlink(dir / p)) << "someone else's link is left alone";
+  planted.ExpectUntouched();
 }
 
 TEST(AtomicFile, AFreshEmptyFileIsFilledInPlaceAndAnythingElseTheCarefulWay) {
-  TDir dir;
+  TTempDir dir;
   const std::vector<std::uint8_t> bytes = {'G', 'I', 'F'};
-  Put(dir / "fresh", "");
+  WriteFile(dir / "fresh", "");
   ::chmod((dir / "fresh").c_str(), 0640);
   struct stat before {};
   ::stat((dir / "fresh").c_str(), &before);
   WriteIntoNewFile(dir / "fresh", bytes);
   struct stat after {};
   ::stat((dir / "fresh").c_str(), &after);
-  EXPECT_EQ(Read(dir / "fresh"), "GIF");
+  EXPECT_EQ(ReadFile(dir / "fresh"), "GIF");
   EXPECT_EQ(after.st_ino, before.st_ino) << "written in place";
   EXPECT_EQ(ModeOf(dir / "fresh"), 0640u);
 
   // Someone filled it meanwhile: replaced whole, not written over its start.
-  Put(dir / "filled", "longer content");
+  WriteFile(dir / "filled", "longer content");
   WriteIntoNewFile(dir / "filled", bytes);
-  EXPECT_EQ(Read(dir / "filled"), "GIF");
+  EXPECT_EQ(ReadFile(dir / "filled"), "GIF");
   // A link put in its place: the link stays, its file gets the bytes whole.
-  Put(dir / "other", "longer content");
+  WriteFile(dir / "other", "longer content");
   ::symlink("other", (dir / "linked").c_str());
   WriteIntoNewFile(dir / "linked", bytes);
   EXPECT_TRUE(fs::is_symlink(dir / "linked"));
-  EXPECT_EQ(Read(dir / "other"), "GIF");
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"filled", "fresh", "linked", "other"}));
+  EXPECT_EQ(ReadFile(dir / "other"), "GIF");
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"filled", "fresh", "linked", "other"}));
 }
 
 // A save under way when the user presses Ctrl+C, or the session ends, leaves
 // the old file as it was and no hidden temporary beside it.
 TEST(AtomicFile, ASignalMidSaveRemovesTheTemporaryAndEndsTheProcessAsAsked) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    TDir dir;
-    Put(dir / "old.gif", "precious");
+    TTempDir dir;
+    WriteFile(dir / "old.gif", "precious");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -272,13 +236,13 @@ TEST(AtomicFile, ASignalMidSaveRemovesTheTemporaryAndEndsTheProcessAsAsked) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "signal " << signal;
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"old.gif"}) << "signal " << signal;
-    EXPECT_EQ(Read(dir / "old.gif"), "precious");
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"old.gif"}) << "signal " << signal;
+    EXPECT_EQ(ReadFile(dir / "old.gif"), "precious");
   }
 }
 
 TEST(AtomicFile, ASignalTheProcessIgnoresStaysIgnored) {
-  TDir dir;
+  TTempDir dir;
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -293,7 +257,7 @@ TEST(AtomicFile, ASignalTheProcessIgnoresStaysIgnored) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(Read(dir / "kept.gif"), "whole");
+  EXPECT_EQ(ReadFile(dir / "kept.gif"), "whole");
 }
 
 } // namespace
@@ -312,32 +276,32 @@ TEST(AtomicFile, AProgramsOwnFileReplacesWhateverIsAtItsNameButAFolder) {
        [](const std::string& p, const std::string& o) { ::symlink(o.c_str(), p.c_str()); }},
       {"a read-only file",
        [](const std::string& p, const std::string&) {
-         Put(p, "old");
+         WriteFile(p, "old");
          ::chmod(p.c_str(), 0400);
        }},
   };
   for (const Case& c : cases) {
-    TDir dir;
-    Put(dir / "other", "someone else's");
+    TTempDir dir;
+    WriteFile(dir / "other", "someone else's");
     c.plant(dir / "cache", dir / "other");
     TAtomicFile file(dir / "cache", TReplaceRule::WholeName); // a pipe must not make this wait
     file.Write(std::string_view("answers"));
     file.Commit();
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "cache"))) << c.name;
-    EXPECT_EQ(Read(dir / "cache"), "answers") << c.name;
-    EXPECT_EQ(Read(dir / "other"), "someone else's") << c.name;
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"cache", "other"})) << c.name;
+    EXPECT_EQ(ReadFile(dir / "cache"), "answers") << c.name;
+    EXPECT_EQ(ReadFile(dir / "other"), "someone else's") << c.name;
+    EXPECT_EQ(dir.Names(), (std::set<std::string>{"cache", "other"})) << c.name;
   }
-  TDir dir;
+  TTempDir dir;
   fs::create_directory(dir / "folder");
   EXPECT_THROW(TAtomicFile(dir / "folder", TReplaceRule::WholeName), std::system_error);
 }
 
 TEST(AtomicFile, NamesThatCanOnlyMeanAFolder) {
-  TDir dir;
+  TTempDir dir;
   fs::create_directory(dir / "sub");
   ::symlink("sub", (dir / "link").c_str());
-  Put(dir / "file", "x");
+  WriteFile(dir / "file", "x");
   const struct {
     std::string name;
     bool folder;

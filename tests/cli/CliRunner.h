@@ -2,13 +2,12 @@
 // printed and how it ended.
 #pragma once
 
+#include "support/Files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -29,40 +28,10 @@ struct TRun {
   std::string Err;
 };
 
-inline std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
 inline fs::path CliPath() {
   const char* dir = std::getenv("GLYPTIKA_BINARY_DIR");
   return fs::path(dir ? dir : ".") / "src" / "cli" / "glyptika-cli";
 }
-
-// A fresh folder per test, removed afterwards.
-class TTempDir {
-public:
-  TTempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "glyptika-cli-test-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = tmpl;
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    fs::permissions(FPath, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(FPath, ec);
-  }
-  const fs::path& Path() const { return FPath; }
-  fs::path operator/(const std::string& name) const { return FPath / name; }
-
-private:
-  fs::path FPath;
-};
 
 // Runs glyptika-cli with Args, Input on its standard input, in Dir.
 inline TRun RunCli(const std::vector<std::string>& args, const std::string& input = {},
@@ -121,14 +90,6 @@ inline void ExpectOneErrorLine(const TRun& r) {
   EXPECT_EQ(Lines(r.Err).size(), 1u) << r.Err;
   EXPECT_TRUE(r.Err.starts_with("glyptika-cli: ")) << r.Err;
   EXPECT_TRUE(r.Err.ends_with("\n")) << r.Err;
-}
-
-// Every file and folder under dir, as paths relative to it.
-inline std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    names.insert(fs::relative(e.path(), dir).string());
-  return names;
 }
 
 } // namespace clitest

@@ -1,5 +1,5 @@
 // `inspect` shows what the reader sees, agrees with giflib, and refuses bad files cleanly.
-#include "GifOracle.h"
+#include "Inspected.h"
 
 #include <cstdio>
 

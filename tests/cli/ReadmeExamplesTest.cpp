@@ -47,13 +47,6 @@ std::vector<std::string> ShellLines(const std::string& text, const std::string& 
   return commands;
 }
 
-std::set<std::string> Files(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    if (e.is_regular_file()) names.insert(fs::relative(e.path(), dir).string());
-  return names;
-}
-
 struct TShell {
   int Exit = -1;
   std::string Out, Err;
@@ -74,11 +67,11 @@ void RunExamples(const std::vector<std::string>& commands, std::size_t atLeast) 
   TTempDir dir, io;
   for (const std::string& command : commands) {
     SCOPED_TRACE(command);
-    const std::set<std::string> before = Files(dir.Path());
+    const std::set<std::string> before = dir.Files();
     const TShell r = Bash(command, dir.Path(), io.Path());
     EXPECT_EQ(r.Exit, 0) << r.Err;
     EXPECT_EQ(r.Err, "");
-    const std::set<std::string> after = Files(dir.Path());
+    const std::set<std::string> after = dir.Files();
     if (command.find("glyptika-cli render") != std::string::npos) {
       EXPECT_GT(after.size(), before.size()) << "a render makes its files";
       for (const std::string& name : after) {

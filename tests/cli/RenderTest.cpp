@@ -1,5 +1,5 @@
 // `render` as a script uses it: what lands on disk, read back by `inspect` and by giflib.
-#include "GifOracle.h"
+#include "Inspected.h"
 
 using namespace clitest;
 
@@ -58,11 +58,12 @@ TEST(Render, WritesOneGifThatInspectAndGiflibReadAlike) {
     SCOPED_TRACE(c.Name);
     ASSERT_EQ(Render(dir, c.Args).Exit, 0);
     const TInspected seen = Inspect(dir / "out.gif");
-    const auto decoded = DecodeWithGiflib(dir / "out.gif");
-    ASSERT_EQ(decoded.size(), 1u);
+    const GiflibGif decoded = GiflibDecodeFile(dir / "out.gif");
+    ASSERT_EQ(decoded.Error, "");
+    ASSERT_EQ(decoded.Images.size(), 1u);
     ASSERT_EQ(seen.Images.size(), 1u);
     EXPECT_EQ(seen.Images[0].Rows.size(), c.Rows);
-    EXPECT_EQ(seen.Indices(0), decoded[0]) << "have inspect's rows, want giflib's";
+    EXPECT_EQ(seen.Indices(0), decoded.Images[0].Pixels) << "have inspect's rows, want giflib's";
   }
 }
 

@@ -1,5 +1,5 @@
 // What a save does to the files already on disk, seen from the shell.
-#include "GifOracle.h"
+#include "Inspected.h"
 
 #include <algorithm>
 #include <thread>
@@ -9,14 +9,6 @@
 using namespace clitest;
 
 namespace {
-
-std::vector<std::string> Names(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // 250 bytes is a legal file name; saving over it must work as the first time did.
 TEST(Save, AFileNameOfTwoHundredAndFiftyBytesIsSavedAndSavedAgain) {
@@ -31,7 +23,7 @@ TEST(Save, AFileNameOfTwoHundredAndFiftyBytesIsSavedAndSavedAgain) {
     ASSERT_EQ(r.Exit, 0) << r.Err;
     EXPECT_TRUE(ReadFile(dir / solid).starts_with("GIF8"));
     EXPECT_TRUE(ReadFile(dir / "lines" / line).starts_with("GIF8"));
-    EXPECT_EQ(Names(dir / "lines"), std::vector<std::string>{line}) << "no temporary left";
+    EXPECT_EQ(Names(dir / "lines"), std::set<std::string>{line}) << "no temporary left";
   }
 }
 
@@ -44,7 +36,7 @@ TEST(Save, ALinkedOutputStaysALinkAndItsFileGetsTheImage) {
   ASSERT_EQ(r.Exit, 0) << r.Err;
   EXPECT_TRUE(fs::is_symlink(dir / "logo.gif"));
   EXPECT_TRUE(ReadFile(dir / "site" / "logo.gif").starts_with("GIF8"));
-  EXPECT_EQ(Names(dir / "site"), std::vector<std::string>{"logo.gif"});
+  EXPECT_EQ(Names(dir / "site"), std::set<std::string>{"logo.gif"});
 }
 
 TEST(Save, AReadOnlyOutputIsRefusedAndKept) {
@@ -57,7 +49,7 @@ TEST(Save, AReadOnlyOutputIsRefusedAndKept) {
   EXPECT_NE(r.Err.find("locked.gif"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("Permission denied"), std::string::npos) << r.Err;
   EXPECT_EQ(ReadFile(dir / "locked.gif"), "precious");
-  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"locked.gif"});
+  EXPECT_EQ(dir.Names(), std::set<std::string>{"locked.gif"});
 }
 
 TEST(Save, APipeOutputGetsTheImageAsAFileWould) {

@@ -1,5 +1,5 @@
 // `render` with kerning and shaping, fallback faces and kept overhangs.
-#include "GifOracle.h"
+#include "Inspected.h"
 
 using namespace clitest;
 
@@ -17,8 +17,7 @@ std::pair<TRun, TSize> Render(const TTempDir& dir, std::vector<std::string> args
   const TRun r = RunCli(args, {}, dir.Path());
   TSize size;
   if (r.Exit == 0) {
-    const auto rows = DecodeWithGiflib(dir / "out.gif");
-    if (!rows.empty()) {
+    if (!GiflibDecodeFile(dir / "out.gif").Images.empty()) {
       const TRun inspected = RunCli({"inspect", (dir / "out.gif").string(), "--indices"});
       const TInspected gif = ParseInspect(inspected.Out);
       if (!gif.Images.empty() && !gif.Images[0].Rows.empty())

@@ -6,6 +6,7 @@
 #include "export/RenderSource.h"
 #include "main/AutoFill.h"
 #include "main/Render.h"
+#include "support/Programs.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,6 @@
 #include <fstream>
 
 namespace {
-
-constexpr const char* Chromium = "/usr/bin/chromium";
 
 struct TPageCase {
   const char* Name;
@@ -106,7 +105,7 @@ window.addEventListener("load", function () {
 
 std::string RunChromium(const std::string& Folder, const std::string& Page) {
   const std::string command =
-      std::string("timeout 120 ") + Chromium +
+      "timeout 120 " + Program("chromium") +
       " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
       " --disable-background-networking --disable-component-update --disable-sync"
       " --user-data-dir=" +
@@ -132,7 +131,6 @@ class BrowserPage : public testing::TestWithParam<TPageCase> {};
 } // namespace
 
 TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
-  if (!std::filesystem::exists(Chromium)) GTEST_SKIP() << "no chromium; run scripts/install-deps";
   const TPageCase& c = GetParam();
 
   TRenderSettings settings;
@@ -151,10 +149,10 @@ TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
   table.Choices.WriteAlt = true;
   table.Prepare(ExportSourceOf(*rendering));
   TUnattendedPlatform platform;
-  platform.SaveFileName = dir.Path() + "page.html";
+  platform.SaveFileName = dir.Folder() + "page.html";
   table.BSaveClick(platform);
   if (c.ByChar) {
-    EXPECT_EQ(platform.Errors, std::vector<std::string>{"File name [" + dir.Path() +
+    EXPECT_EQ(platform.Errors, std::vector<std::string>{"File name [" + dir.Folder() +
                                                         "img_char//.gif] is not correct!"});
   } else {
     EXPECT_TRUE(platform.Errors.empty());
@@ -166,7 +164,7 @@ TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
     want += i ? ",[" : "[";
     bool first = true;
     for (const TTextChar& ch : SplitChars(settings.Lines[i])) {
-      const std::string file = dir.Path() + "img_char/" + CharName(ch, c.ByChar) + ".gif";
+      const std::string file = dir.Folder() + "img_char/" + CharName(ch, c.ByChar) + ".gif";
       int w = -1, h = -1;
       if (ch.Bytes != "/" || !c.ByChar) {
         const TSavedGif gif = ReadSavedGif(file);
@@ -181,15 +179,15 @@ TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
   }
   want += "]}";
 
-  const std::string page = ReadFile(dir.Path() + "page.html");
+  const std::string page = ReadFile(dir.Folder() + "page.html");
   for (char b : page)
     ASSERT_LT(std::uint8_t(b), 0x80) << "the page is plain ASCII";
   std::string checker = Checker;
   checker.replace(checker.find("WANT"), 4, want);
-  const std::string checkPage = dir.Path() + "check.html";
+  const std::string checkPage = dir.Folder() + "check.html";
   std::ofstream(checkPage, std::ios::binary) << page << checker;
 
-  const std::string dom = RunChromium(dir.Path(), checkPage);
+  const std::string dom = RunChromium(dir.Folder(), checkPage);
   const std::size_t begin = dom.find("RESULT:"), end = dom.find(":END", begin);
   ASSERT_NE(begin, std::string::npos) << "chromium gave no result:\n" << dom.substr(0, 2000);
   ASSERT_NE(end, std::string::npos);

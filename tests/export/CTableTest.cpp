@@ -163,9 +163,9 @@ TEST(ColourTable, CutImageCopiesPixelsAndPadsWithWhite) {
 
 TEST(ColourTable, FileNameIsCorrectWhenItExistsOrCanBeMadeAndTheTestMakesNothing) {
   TTempDir dir;
-  std::ofstream(dir.Path() + "old.gif") << "x";
-  std::ofstream(dir.Path() + "plain") << "x";
-  std::filesystem::create_directory(dir.Path() + "sub");
+  std::ofstream(dir.Folder() + "old.gif") << "x";
+  std::ofstream(dir.Folder() + "plain") << "x";
+  std::filesystem::create_directory(dir.Folder() + "sub");
   const struct {
     std::string name;
     bool correct;
@@ -181,7 +181,7 @@ TEST(ColourTable, FileNameIsCorrectWhenItExistsOrCanBeMadeAndTheTestMakesNothing
       {std::string("a\0b.gif", 7), false},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(TCTable::IsFileNameCorrect(dir.Path() + c.name), c.correct) << c.name.substr(0, 20);
+    EXPECT_EQ(TCTable::IsFileNameCorrect(dir.Folder() + c.name), c.correct) << c.name.substr(0, 20);
   // An interrupted save must find no empty file under a final name.
   EXPECT_EQ(dir.Files(), (std::set<std::string>{"old.gif", "plain"}));
 }

@@ -134,9 +134,9 @@ TEST_P(ExactColours, SavedGifHoldsTheUsersColoursWithTheBackgroundInTheCorners) 
   TCTable table;
   table.Prepare(ExportSourceOf(*rendering));
   TUnattendedPlatform platform;
-  platform.SaveFileName = dir.Path() + "solid.gif";
+  platform.SaveFileName = dir.Folder() + "solid.gif";
   table.SaveSolid(platform);
-  const TSavedGif gif = ReadSavedGif(dir.Path() + "solid.gif");
+  const TSavedGif gif = ReadSavedGif(dir.Folder() + "solid.gif");
   ASSERT_GT(gif.Width, 0);
 
   const std::set<std::uint32_t> used = gif.UsedColors();

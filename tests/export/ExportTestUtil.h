@@ -1,51 +1,15 @@
-// Temporary folders and GIF files read back with giflib, for the export tests.
+// GIF files read back with giflib, as a user's viewer sees them.
 #pragma once
 
-#include "gif/GiflibDecode.h"
+#include "support/Files.h"
+#include "support/GiflibDecode.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
-
-class TTempDir {
-public:
-  TTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "glyptika-export-XXXXXX");
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = pattern;
-  }
-  ~TTempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPath, ignored);
-  }
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-
-  // The folder with its final "/".
-  std::string Path() const { return FPath.string() + "/"; }
-  // Every file name below the folder, relative, sorted.
-  std::set<std::string> Files() const {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(FPath))
-      if (entry.is_regular_file())
-        names.insert(std::filesystem::relative(entry.path(), FPath).string());
-    return names;
-  }
-
-private:
-  std::filesystem::path FPath;
-};
-
-inline std::string ReadFile(const std::string& Name) {
-  std::ifstream in(Name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // One saved GIF as a user's viewer sees it.
 struct TSavedGif {
@@ -68,9 +32,7 @@ struct TSavedGif {
 };
 
 inline TSavedGif ReadSavedGif(const std::string& Name) {
-  const std::string bytes = ReadFile(Name);
-  const GiflibGif gif =
-      GiflibDecode({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+  const GiflibGif gif = GiflibDecodeFile(Name);
   TSavedGif saved;
   EXPECT_EQ(gif.Error, "") << Name;
   if (!gif.Error.empty() || gif.Images.size() != 1) {

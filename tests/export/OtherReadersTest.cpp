@@ -6,6 +6,7 @@
 #include "export/Export.h"
 #include "export/RenderSource.h"
 #include "main/Render.h"
+#include "support/Programs.h"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +32,7 @@ std::string Quoted(const std::string& Path) {
 
 // Pillow's size, which it takes from the logical screen, as "W H".
 std::string PillowSize(const std::string& File) {
-  const char* python = std::getenv("PYTHON3");
-  return Run(std::string(python ? python : "/usr/bin/python3") +
+  return Run(PythonWith("PIL") +
              " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
              "im.load(); print(*im.size)' " +
              Quoted(File) + " 2>&1");
@@ -40,7 +40,7 @@ std::string PillowSize(const std::string& File) {
 
 // giftopnm's picture size from the header of the PPM it writes, as "W H".
 std::string NetpbmSize(const std::string& File) {
-  const std::string out = Run("giftopnm " + Quoted(File) + " 2>&1 | head -c 40");
+  const std::string out = Run(Program("giftopnm") + " " + Quoted(File) + " 2>&1 | head -c 40");
   std::istringstream in(out);
   std::string magic;
   int w = -1, h = -1;
@@ -84,8 +84,8 @@ TEST_P(OtherReaders, ReadEveryFileAtTheSizeOfItsImage) {
   table.Choices.Mask = "line%n.gif";
   table.Prepare(ExportSourceOf(*rendering));
   TUnattendedPlatform platform;
-  platform.SaveFileName = dir.Path() + (c.Save == TSaveKind::Html ? "page.html" : "solid.gif");
-  platform.Folder = dir.Path();
+  platform.SaveFileName = dir.Folder() + (c.Save == TSaveKind::Html ? "page.html" : "solid.gif");
+  platform.Folder = dir.Folder();
   const TSaveResult result = table.BSaveClick(platform);
   EXPECT_TRUE(platform.Errors.empty());
 

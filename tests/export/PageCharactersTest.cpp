@@ -36,7 +36,7 @@ TSavedPage SavePage(const TRenderResult& R, bool NameAsChar, bool Script,
   table.Choices.IncludeScript = Script;
   table.Prepare(ExportSourceOf(R));
   TUnattendedPlatform platform;
-  platform.SaveFileName = dir.Path() + PageName;
+  platform.SaveFileName = dir.Folder() + PageName;
   TSavedPage saved;
   saved.Count = table.DistinctCharCount();
   saved.Result = table.SaveHtml(platform);
@@ -93,9 +93,9 @@ TEST(PageCharacters, MarksJoinTheirLetterAndInvisibleCharactersGetNoImageOrTag) 
   TCTable table;
   table.Prepare(ExportSourceOf(*r));
   TUnattendedPlatform platform;
-  platform.SaveFileName = dir.Path() + "page.html";
+  platform.SaveFileName = dir.Folder() + "page.html";
   table.SaveHtml(platform);
-  const std::string page = ReadFile(dir.Path() + "page.html");
+  const std::string page = ReadFile(dir.Folder() + "page.html");
   EXPECT_EQ(page.find("8203"), std::string::npos) << page;
   EXPECT_EQ(page.find("65279"), std::string::npos) << page;
   EXPECT_EQ(page.find("769"), std::string::npos) << page;
@@ -106,7 +106,7 @@ TEST(PageCharacters, MarksJoinTheirLetterAndInvisibleCharactersGetNoImageOrTag) 
   // The script writes a tag per character of its lines: none for these either.
   table.Choices.IncludeScript = true;
   table.SaveHtml(platform);
-  const std::string script = ReadFile(dir.Path() + "page.html");
+  const std::string script = ReadFile(dir.Folder() + "page.html");
   EXPECT_NE(script.find("mywrite(\"\\u00E9 xy\");"), std::string::npos) << script;
 }
 
@@ -127,15 +127,15 @@ TEST(PageCharacters, PageNameWithoutExtensionGetsHtml) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Given);
     TTempDir dir;
-    std::filesystem::create_directory(dir.Path() + "my.site");
+    std::filesystem::create_directory(dir.Folder() + "my.site");
     TCTable table;
     table.Prepare(ExportSourceOf(*r));
     TUnattendedPlatform platform;
-    platform.SaveFileName = dir.Path() + c.Given;
+    platform.SaveFileName = dir.Folder() + c.Given;
     const TSaveResult result = table.SaveHtml(platform);
-    EXPECT_EQ(result.Written.back(), dir.Path() + c.Written);
-    EXPECT_TRUE(std::filesystem::exists(dir.Path() + c.Written));
+    EXPECT_EQ(result.Written.back(), dir.Folder() + c.Written);
+    EXPECT_TRUE(std::filesystem::exists(dir.Folder() + c.Written));
     EXPECT_FALSE(std::string(c.Given) != c.Written &&
-                 std::filesystem::exists(dir.Path() + c.Given));
+                 std::filesystem::exists(dir.Folder() + c.Given));
   }
 }

@@ -23,8 +23,8 @@ struct TProgressRun {
   TSaveResult Save(const TFakeRendering& R, TSaveKind Kind) {
     Table.Choices.Save = Kind;
     Table.Prepare(R.Source);
-    Platform.Folder = Dir.Path();
-    Platform.SaveFileName = Dir.Path() + (Kind == TSaveKind::Solid ? "all.gif" : "page.html");
+    Platform.Folder = Dir.Folder();
+    Platform.SaveFileName = Dir.Folder() + (Kind == TSaveKind::Solid ? "all.gif" : "page.html");
     Table.Progress = [this](int Done, int Total) {
       Reports.emplace_back(Done, Total);
       return int(Reports.size()) != StopAt;
@@ -74,10 +74,10 @@ TEST(SaveProgress, StopKeepsTheLinesWrittenWholeAndMakesNoMore) {
   EXPECT_TRUE(result.Stopped);
   EXPECT_EQ(run.Reports, Counting(5, 2));
   EXPECT_EQ(result.Written,
-            (std::vector<std::string>{run.Dir.Path() + "one.gif", run.Dir.Path() + "two.gif"}));
+            (std::vector<std::string>{run.Dir.Folder() + "one.gif", run.Dir.Folder() + "two.gif"}));
   EXPECT_EQ(run.Dir.Files(), (std::set<std::string>{"one.gif", "two.gif"}));
   for (const char* name : {"one.gif", "two.gif"}) {
-    const TSavedGif saved = ReadSavedGif(run.Dir.Path() + name);
+    const TSavedGif saved = ReadSavedGif(run.Dir.Folder() + name);
     EXPECT_EQ(saved.Width, r.Preview.Width()) << name << " is whole";
     EXPECT_EQ(saved.Height, TFakeFont::LineHeight) << name << " is whole";
   }
@@ -87,7 +87,7 @@ TEST(SaveProgress, StoppedPageLeavesTheOldPageAndKeepsTheImages) {
   TProgressRun run;
   run.StopAt = 2;
   {
-    std::ofstream old(run.Dir.Path() + "page.html");
+    std::ofstream old(run.Dir.Folder() + "page.html");
     old << "the old page";
   }
   const TFakeRendering r({"Hi"});
@@ -95,10 +95,10 @@ TEST(SaveProgress, StoppedPageLeavesTheOldPageAndKeepsTheImages) {
   const TSaveResult result = run.Save(r, TSaveKind::Html);
 
   EXPECT_TRUE(result.Stopped);
-  EXPECT_EQ(result.Written, (std::vector<std::string>{run.Dir.Path() + "img_char/H.gif"}));
+  EXPECT_EQ(result.Written, (std::vector<std::string>{run.Dir.Folder() + "img_char/H.gif"}));
   EXPECT_EQ(run.Dir.Files(), (std::set<std::string>{"page.html", "img_char/H.gif"}))
       << "no temporary left behind";
-  EXPECT_EQ(ReadFile(run.Dir.Path() + "page.html"), "the old page");
+  EXPECT_EQ(ReadFile(run.Dir.Folder() + "page.html"), "the old page");
   EXPECT_TRUE(run.Platform.Opened.empty());
 }
 
@@ -155,8 +155,8 @@ TEST(SaveProgress, HourglassWhileFilesAreWrittenNotWhileTheUserIsAsked) {
   for (TSaveKind kind : {TSaveKind::Lines, TSaveKind::Html, TSaveKind::Solid}) {
     TTempDir dir;
     TBusyWatch platform;
-    platform.Folder = dir.Path();
-    platform.SaveFileName = dir.Path() + "page.html";
+    platform.Folder = dir.Folder();
+    platform.SaveFileName = dir.Folder() + "page.html";
     TCTable table;
     const TFakeRendering r({"Hi", "Ho"});
     table.Choices.Save = kind;

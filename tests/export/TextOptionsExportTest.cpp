@@ -34,7 +34,7 @@ struct TSaved {
 std::vector<std::pair<std::string, TSavedGif>> Saved(TSaved& run) {
   std::vector<std::pair<std::string, TSavedGif>> files;
   for (const std::string& name : run.Dir.Files())
-    if (name.ends_with(".gif")) files.emplace_back(name, ReadSavedGif(run.Dir.Path() + name));
+    if (name.ends_with(".gif")) files.emplace_back(name, ReadSavedGif(run.Dir.Folder() + name));
   return files;
 }
 
@@ -49,8 +49,9 @@ bool SamePixels(const TSavedGif& a, const TSavedGif& b) {
 void Save(TSaved& run, const TRenderResult& r, TSaveKind kind) {
   run.Table.Choices.Save = kind;
   run.Table.Prepare(ExportSourceOf(r));
-  run.Platform.Folder = run.Dir.Path();
-  run.Platform.SaveFileName = run.Dir.Path() + (kind == TSaveKind::Html ? "page.html" : "all.gif");
+  run.Platform.Folder = run.Dir.Folder();
+  run.Platform.SaveFileName =
+      run.Dir.Folder() + (kind == TSaveKind::Html ? "page.html" : "all.gif");
   run.Table.BSaveClick(run.Platform);
 }
 

@@ -1,13 +1,12 @@
 #include "export/Export.h"
 #include "export/ExportTestUtil.h"
 #include "export/FakeRendering.h"
+#include "support/PlantedLinks.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include <unistd.h>
 
 namespace {
 
@@ -25,14 +24,14 @@ void SaveLines(TSaveRun& Run, const TFakeRendering& R, const std::string& Mask) 
   Run.Table.Choices.Save = TSaveKind::Lines;
   Run.Table.Choices.Mask = Mask;
   Run.Table.Prepare(R.Source);
-  Run.Platform.Folder = Run.Dir.Path();
+  Run.Platform.Folder = Run.Dir.Folder();
   Run.Result = Run.Table.BSaveClick(Run.Platform);
 }
 
 void SaveHtml(TSaveRun& Run, const TFakeRendering& R, const std::string& Page = "page.html") {
   Run.Table.Choices.Save = TSaveKind::Html;
   Run.Table.Prepare(R.Source);
-  Run.Platform.SaveFileName = Run.Dir.Path() + Page;
+  Run.Platform.SaveFileName = Run.Dir.Folder() + Page;
   Run.Result = Run.Table.BSaveClick(Run.Platform);
 }
 
@@ -68,8 +67,8 @@ TEST(LineExport, EachFileShowsItsOwnLine) {
   TSaveRun run;
   const TFakeRendering r({"A", "", "a"});
   SaveLines(run, r, "line%n.gif");
-  const TSavedGif first = ReadSavedGif(run.Dir.Path() + "line1.gif");
-  const TSavedGif third = ReadSavedGif(run.Dir.Path() + "line3.gif");
+  const TSavedGif first = ReadSavedGif(run.Dir.Folder() + "line1.gif");
+  const TSavedGif third = ReadSavedGif(run.Dir.Folder() + "line3.gif");
   EXPECT_EQ(first.At(3, 5), TFakeFont::GlyphColor('A'));
   EXPECT_EQ(third.At(3, 5), TFakeFont::GlyphColor('a')) << "not the empty second line";
 }
@@ -95,7 +94,7 @@ TEST(LineExport, RectanglesFollowWidthModeAndAlignment) {
     TSaveRun run;
     const TFakeRendering r({"WWWWWWWWi.", "abcde"}, c.align, c.widthMode, 0, c.userWidth);
     SaveLines(run, r, "%n.gif");
-    const TSavedGif second = ReadSavedGif(run.Dir.Path() + "2.gif");
+    const TSavedGif second = ReadSavedGif(run.Dir.Folder() + "2.gif");
     EXPECT_EQ(second.Width, c.width) << c.name;
     EXPECT_EQ(second.Height, 16) << c.name;
     if (c.glyph) {
@@ -111,12 +110,12 @@ TEST(LineExport, ShadowRowsBelongToNoLine) {
   const TFakeRendering r({"ab", "cd"}, TAlign::Left, TWidthMode::ToMaxString, 3);
   SaveLines(run, r, "%n.gif");
   for (const char* name : {"1.gif", "2.gif"}) {
-    const TSavedGif gif = ReadSavedGif(run.Dir.Path() + name);
+    const TSavedGif gif = ReadSavedGif(run.Dir.Folder() + name);
     EXPECT_EQ(gif.Width, r.Preview.Width()) << name << ": the wider surface";
     EXPECT_EQ(gif.Height, 16) << name << ": the plain line height";
   }
   // The second line's file ends at row 32 of the 35-row image.
-  const TSavedGif second = ReadSavedGif(run.Dir.Path() + "2.gif");
+  const TSavedGif second = ReadSavedGif(run.Dir.Folder() + "2.gif");
   EXPECT_EQ(second.At(3 + 3, 15), TFakeRendering::ShadowColor) << "shadow of the first row";
 }
 
@@ -126,8 +125,8 @@ TEST(LineExport, TextNeverLeavesTheFolder) {
   SaveLines(run, r, "%t");
   EXPECT_EQ(run.Dir.Files(), TFiles{"ok"});
   EXPECT_EQ(run.Platform.Errors,
-            (std::vector<std::string>{"File name [" + run.Dir.Path() + "a/b] is not correct!",
-                                      "File name [" + run.Dir.Path() + "..] is not correct!"}));
+            (std::vector<std::string>{"File name [" + run.Dir.Folder() + "a/b] is not correct!",
+                                      "File name [" + run.Dir.Folder() + "..] is not correct!"}));
 }
 
 TEST(LineExport, NothingIsSavedWithoutPlaceholderOrFolder) {
@@ -172,10 +171,10 @@ TEST(SolidExport, GifNameGetsItsExtension) {
     const TFakeRendering r({"Hi"});
     run.Table.Choices.Save = TSaveKind::Solid;
     run.Table.Prepare(r.Source);
-    run.Platform.SaveFileName = run.Dir.Path() + c.chosen;
+    run.Platform.SaveFileName = run.Dir.Folder() + c.chosen;
     run.Result = run.Table.BSaveClick(run.Platform);
     EXPECT_EQ(run.Dir.Files(), TFiles{c.file}) << c.name;
-    const TSavedGif gif = ReadSavedGif(run.Dir.Path() + c.file);
+    const TSavedGif gif = ReadSavedGif(run.Dir.Folder() + c.file);
     EXPECT_EQ(gif.Width, r.Preview.Width()) << c.name;
   }
 }
@@ -185,12 +184,12 @@ TEST(HtmlExport, PageAndImagesOfHi) {
   const TFakeRendering r({"Hi"});
   SaveHtml(run, r);
   EXPECT_EQ(run.Dir.Files(), (TFiles{"page.html", "img_char/72.gif", "img_char/105.gif"}));
-  EXPECT_EQ(ReadFile(run.Dir.Path() + "page.html"),
+  EXPECT_EQ(ReadFile(run.Dir.Folder() + "page.html"),
             "<html><body>\r\n"
             "<img src=\"img_char/72.gif\" ><img src=\"img_char/105.gif\" ><br>\r\n"
             "</body></html>\r\n");
-  const TSavedGif h = ReadSavedGif(run.Dir.Path() + "img_char/72.gif");
-  const TSavedGif i = ReadSavedGif(run.Dir.Path() + "img_char/105.gif");
+  const TSavedGif h = ReadSavedGif(run.Dir.Folder() + "img_char/72.gif");
+  const TSavedGif i = ReadSavedGif(run.Dir.Folder() + "img_char/105.gif");
   EXPECT_EQ(h.Width, 8);
   EXPECT_EQ(i.Width, 4);
   EXPECT_EQ(h.At(2, 5), TFakeFont::GlyphColor('H'));
@@ -205,11 +204,11 @@ TEST(HtmlExport, NamesByCharKeepCaseAndRefuseSlash) {
   SaveHtml(run, r);
   EXPECT_EQ(run.Dir.Files(),
             (TFiles{"page.html", "img_char/A.gif", "img_char/a.gif", "img_char/i.gif"}));
-  EXPECT_EQ(ReadSavedGif(run.Dir.Path() + "img_char/a.gif").At(2, 5), TFakeFont::GlyphColor('a'))
+  EXPECT_EQ(ReadSavedGif(run.Dir.Folder() + "img_char/a.gif").At(2, 5), TFakeFont::GlyphColor('a'))
       << "a.gif is cut from the a";
-  EXPECT_EQ(run.Platform.Errors, std::vector<std::string>{"File name [" + run.Dir.Path() +
+  EXPECT_EQ(run.Platform.Errors, std::vector<std::string>{"File name [" + run.Dir.Folder() +
                                                           "img_char//.gif] is not correct!"});
-  const std::string page = ReadFile(run.Dir.Path() + "page.html");
+  const std::string page = ReadFile(run.Dir.Folder() + "page.html");
   EXPECT_NE(page.find("<img src=\"img_char/%2F.gif\" width=8 height=16 >"), std::string::npos)
       << "the page still refers to the refused image";
   EXPECT_NE(page.find("<img src=\"img_char/i.gif\" width=4 height=16 >"
@@ -229,10 +228,10 @@ TEST(HtmlExport, CellsFollowTheAlignment) {
     SaveHtml(run, r);
     for (char32_t ch : {'a', 'b', 'e'}) {
       const TSavedGif gif =
-          ReadSavedGif(run.Dir.Path() + "img_char/" + std::to_string(ch) + ".gif");
+          ReadSavedGif(run.Dir.Folder() + "img_char/" + std::to_string(ch) + ".gif");
       EXPECT_EQ(gif.At(2, 5), TFakeFont::GlyphColor(ch)) << c.name << " " << char(ch);
     }
-    const std::string page = ReadFile(run.Dir.Path() + "page.html");
+    const std::string page = ReadFile(run.Dir.Folder() + "page.html");
     EXPECT_NE(page.find("\r\n<br>\r\n"), std::string::npos) << c.name << ": the empty line";
   }
 }
@@ -243,18 +242,18 @@ TEST(HtmlExport, PageIsWholeOrNotWritten) {
     const TFakeRendering r({"Hi"});
     EXPECT_THROW(SaveHtml(run, r, "missing/page.html"), std::system_error);
     EXPECT_TRUE(run.Dir.Files().empty()) << "nothing made, not even the image folder";
-    EXPECT_FALSE(std::filesystem::exists(run.Dir.Path() + "missing"));
+    EXPECT_FALSE(std::filesystem::exists(run.Dir.Folder() + "missing"));
   }
   TSaveRun run;
-  std::filesystem::create_directory(run.Dir.Path() + "img_char");
-  { std::ofstream(run.Dir.Path() + "page.html") << "old page"; }
+  std::filesystem::create_directory(run.Dir.Folder() + "img_char");
+  { std::ofstream(run.Dir.Folder() + "page.html") << "old page"; }
   const TFakeRendering r({"Hi"});
   run.Platform.OpenResult = true;
   SaveHtml(run, r);
-  EXPECT_EQ(ReadFile(run.Dir.Path() + "page.html").substr(0, 14), "<html><body>\r\n");
+  EXPECT_EQ(ReadFile(run.Dir.Folder() + "page.html").substr(0, 14), "<html><body>\r\n");
   EXPECT_EQ(run.Dir.Files(), (TFiles{"page.html", "img_char/72.gif", "img_char/105.gif"}))
       << "no temporary file left behind";
-  EXPECT_EQ(run.Platform.Opened, std::vector<std::string>{run.Dir.Path() + "page.html"});
+  EXPECT_EQ(run.Platform.Opened, std::vector<std::string>{run.Dir.Folder() + "page.html"});
 }
 
 TEST(HtmlExport, ShadowedRenderingIsRefusedBeforeAnythingIsWritten) {
@@ -290,8 +289,8 @@ TEST(Export, RecolouringAndTransparencyReachEverySavedFile) {
       EXPECT_EQ(run.Table.CellText(0, 0), std::to_string(red)) << name;
       EXPECT_TRUE(run.Table.IsBackCell(0, 0)) << name << ": BG stays on its entry";
       run.Table.CBTransparentClick(transparent);
-      run.Platform.Folder = run.Dir.Path();
-      run.Platform.SaveFileName = run.Dir.Path() + (kind == TSaveKind::Solid ? "all" : "p.html");
+      run.Platform.Folder = run.Dir.Folder();
+      run.Platform.SaveFileName = run.Dir.Folder() + (kind == TSaveKind::Solid ? "all" : "p.html");
       run.Result = run.Table.BSaveClick(run.Platform);
       int gifs = 0;
       for (const std::string& file : run.Result.Written) {
@@ -319,22 +318,13 @@ TEST(LineExport, FailedSaveLeavesNoEmptyFile) {
     // the save may end here; what matters is what it left
   }
   for (const std::string& name : run.Dir.Files())
-    EXPECT_GT(std::filesystem::file_size(run.Dir.Path() + name), 0u) << name.substr(0, 12);
+    EXPECT_GT(std::filesystem::file_size(run.Dir.Folder() + name), 0u) << name.substr(0, 12);
 }
 
 TEST(Export, ALinkPlantedAtATemporarysNameIsNeverFollowed) {
   for (const TSaveKind kind : {TSaveKind::Solid, TSaveKind::Lines, TSaveKind::Html}) {
     TSaveRun run;
-    const std::string victim = run.Dir.Path() + "victim.txt";
-    std::ofstream(victim) << "keep me";
-    // The names this process's temporaries would take first, each a link to the victim.
-    for (int k = 0; k < 8; ++k)
-      for (const std::string folder : {"", "img_char/"}) {
-        std::filesystem::create_directories(run.Dir.Path() + folder);
-        std::filesystem::create_symlink(victim, run.Dir.Path() + folder + ".glyptika-" +
-                                                    std::to_string(::getpid()) + "-" +
-                                                    std::to_string(k) + ".tmp");
-      }
+    const TPlantedLinks planted(run.Dir / "victim.txt", {run.Dir.Path(), run.Dir / "img_char"});
     const TFakeRendering r({"Hi"});
     if (kind == TSaveKind::Lines) {
       SaveLines(run, r, "%t.gif");
@@ -343,15 +333,15 @@ TEST(Export, ALinkPlantedAtATemporarysNameIsNeverFollowed) {
     } else {
       run.Table.Choices.Save = kind;
       run.Table.Prepare(r.Source);
-      run.Platform.SaveFileName = run.Dir.Path() + "Hi.gif";
+      run.Platform.SaveFileName = run.Dir.Folder() + "Hi.gif";
       run.Result = run.Table.BSaveClick(run.Platform);
     }
-    EXPECT_EQ(ReadFile(victim), "keep me");
+    planted.ExpectUntouched();
     ASSERT_FALSE(run.Result.Written.empty());
     for (const std::string& written : run.Result.Written)
       EXPECT_FALSE(std::filesystem::is_symlink(written)) << written;
-    const std::string image =
-        kind == TSaveKind::Html ? run.Dir.Path() + "img_char/72.gif" : run.Dir.Path() + "Hi.gif";
+    const std::string image = kind == TSaveKind::Html ? run.Dir.Folder() + "img_char/72.gif"
+                                                      : run.Dir.Folder() + "Hi.gif";
     EXPECT_EQ(ReadSavedGif(image).Width, kind == TSaveKind::Solid   ? r.Preview.Width()
                                          : kind == TSaveKind::Lines ? r.Source.Measure("Hi").Width
                                                                     : r.Source.Measure("H").Width);
@@ -377,17 +367,17 @@ TEST(Export, OutputsThatNameAFolderOrAnUnusableImageFolderWriteNothing) {
   };
   for (const Case& c : cases) {
     TSaveRun run;
-    std::filesystem::create_directory(run.Dir.Path() + "sub");
-    std::ofstream(run.Dir.Path() + "page.html") << "old page";
-    if (c.plant) c.plant(run.Dir.Path());
+    std::filesystem::create_directory(run.Dir.Folder() + "sub");
+    std::ofstream(run.Dir.Folder() + "page.html") << "old page";
+    if (c.plant) c.plant(run.Dir.Folder());
     const TFiles before = run.Dir.Files();
     const TFakeRendering r({"Hi"});
     run.Table.Choices.Save = c.kind;
     run.Table.Prepare(r.Source);
-    run.Platform.SaveFileName = run.Dir.Path() + c.chosen;
+    run.Platform.SaveFileName = run.Dir.Folder() + c.chosen;
     EXPECT_ANY_THROW(run.Table.BSaveClick(run.Platform)) << c.name;
     EXPECT_EQ(run.Dir.Files(), before) << c.name;
-    EXPECT_EQ(ReadFile(run.Dir.Path() + "page.html"), "old page") << c.name;
+    EXPECT_EQ(ReadFile(run.Dir.Folder() + "page.html"), "old page") << c.name;
   }
 }
 

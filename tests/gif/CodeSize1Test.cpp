@@ -1,9 +1,9 @@
 // GIFs of code size 1 (two colours), which some encoders write though the
 // format's smallest is 2: read as giflib reads them, and saved so that giflib
 // and our reader read the same pixels back.
-#include "GiflibDecode.h"
 #include "HostileGifs.h"
 #include "gif/Gif.h"
+#include "support/GiflibDecode.h"
 
 #include <gtest/gtest.h>
 

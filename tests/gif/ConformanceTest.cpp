@@ -1,9 +1,11 @@
 // Files written by outside encoders (giflib here, Pillow through Python) must
 // read back as giflib's decoder reads them: same screen, tables, images,
 // indices and extension fields.
-#include "GiflibDecode.h"
 #include "GiflibEncode.h"
 #include "gif/Gif.h"
+#include "support/Files.h"
+#include "support/GiflibDecode.h"
+#include "support/Programs.h"
 
 #include <gtest/gtest.h>
 
@@ -261,11 +263,8 @@ TEST(GiflibWritten, InterlacedImagesOf1To20Rows) {
 // Pillow writes its files in a script of its own; it may drop or reorder what
 // we do not ask for, so the check is again against giflib's reading of them.
 TEST(PillowWritten, ReadsAsGiflibReadsIt) {
-  const char* python = std::getenv("PYTHON3");
-  const std::string interpreter = python ? python : "/usr/bin/python3";
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("glyptika-pillow-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(dir);
+  const TTempDir temp;
+  const std::filesystem::path& dir = temp.Path();
   const auto script = dir / "make.py";
   std::ofstream(script) << R"(
 import random, sys
@@ -290,7 +289,7 @@ frames = [picture(40, 30, 8, 3) for _ in range(3)]
 frames[0].save(out + '/anim.gif', save_all=True, append_images=frames[1:], duration=[10, 20, 30],
                loop=0, comment=b'made by Pillow', transparency=0, disposal=2, optimize=False)
 )";
-  const std::string command = interpreter + " " + script.string() + " " + dir.string();
+  const std::string command = PythonWith("PIL") + " " + script.string() + " " + dir.string();
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -302,7 +301,6 @@ frames[0].save(out + '/anim.gif', save_all=True, append_images=frames[1:], durat
     ++files;
   }
   EXPECT_EQ(files, 5);
-  std::filesystem::remove_all(dir);
 }
 
 } // namespace

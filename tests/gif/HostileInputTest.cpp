@@ -1,10 +1,10 @@
 // Streams made to cost time or memory out of proportion to their size: each
 // loads or fails with a codec error, reading no more than it needs.
 #include "CodecErrors.h"
-#include "GiflibDecode.h"
 #include "HostileGifs.h"
 #include "ReadGifBytes.h"
 #include "gif/Gif.h"
+#include "support/GiflibDecode.h"
 
 #include <gtest/gtest.h>
 

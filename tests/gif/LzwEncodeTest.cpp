@@ -1,6 +1,6 @@
 #include "CodecErrors.h"
-#include "GiflibDecode.h"
 #include "WriteHelpers.h"
+#include "support/GiflibDecode.h"
 
 #include <gtest/gtest.h>
 

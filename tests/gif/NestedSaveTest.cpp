@@ -1,13 +1,13 @@
 // A save started from inside another save's progress report, as a window that
 // keeps painting while it saves can do: both files must come out whole.
 #include "CodecErrors.h"
-#include "GiflibDecode.h"
 #include "WriteHelpers.h"
+#include "support/Files.h"
+#include "support/GiflibDecode.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 namespace {
@@ -22,9 +22,9 @@ TBytes TextLike(int w, int h, int colors, unsigned seed) {
   return px;
 }
 
-TBytes ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return TBytes(std::istreambuf_iterator<char>(in), {});
+TBytes ReadBytes(const std::filesystem::path& path) {
+  const std::string bytes = ReadFile(path);
+  return TBytes(bytes.begin(), bytes.end());
 }
 
 // Both decoders agree the stream holds exactly these pixels.
@@ -72,17 +72,14 @@ TEST(NestedSave, SavesFromAProgressReportWriteWholeFiles) {
 }
 
 TEST(NestedSave, FilesSavedFromAProgressReportAreWhole) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("glyptika-nested-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const TTempDir dir;
   const TBytes outerPx = TextLike(500, 200, 4, 3), innerPx = TextLike(250, 120, 200, 4);
   auto outer = MakeIndexedGif(500, 200, outerPx, 8);
   auto inner = MakeIndexedGif(250, 120, innerPx, 8);
   NestOnce(*outer, [&] { inner->SaveToFile((dir / "inner.gif").string()); });
   outer->SaveToFile((dir / "outer.gif").string());
-  ExpectPixels(ReadFile(dir / "outer.gif"), outerPx, "outer file");
-  ExpectPixels(ReadFile(dir / "inner.gif"), innerPx, "inner file");
-  std::filesystem::remove_all(dir);
+  ExpectPixels(ReadBytes(dir / "outer.gif"), outerPx, "outer file");
+  ExpectPixels(ReadBytes(dir / "inner.gif"), innerPx, "inner file");
 }
 
 // A nested save that fails leaves the outer one to finish whole.

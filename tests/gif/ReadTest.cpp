@@ -1,4 +1,5 @@
 #include "ReadGifBytes.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -290,9 +291,8 @@ TEST(Read, ErrorLeavesWhatWasReadAndClearFreesIt) {
 }
 
 TEST(Read, LoadFromFile) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("glyptika-read-" +
-                     std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".gif");
+  const TTempDir dir;
+  const auto path = dir / "read.gif";
   const TBytes bytes = OneImage(2, 1, 2, RootCodes(2, {0, 3}));
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

@@ -1,6 +1,6 @@
 // Every stream the writer makes must decode in giflib to our own indices and tables.
-#include "GiflibDecode.h"
 #include "WriteHelpers.h"
+#include "support/GiflibDecode.h"
 
 #include <gtest/gtest.h>
 

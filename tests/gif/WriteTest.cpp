@@ -1,11 +1,11 @@
 #include "CodecErrors.h"
-#include "GiflibDecode.h"
 #include "WriteHelpers.h"
+#include "support/Files.h"
+#include "support/GiflibDecode.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -236,22 +236,13 @@ TEST(Write, SaveToStreamWritesAtTheCurrentPosition) {
 
 class WriteFile : public ::testing::Test {
 protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("glyptika-write-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
   static Bytes Read(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
+    const std::string bytes = ReadFile(p);
+    return Bytes(bytes.begin(), bytes.end());
   }
-  std::size_t Entries() const {
-    return std::size_t(std::distance(std::filesystem::directory_iterator(dir), {}));
-  }
-  std::filesystem::path dir;
+  std::size_t Entries() const { return temp.Names().size(); }
+  const TTempDir temp;
+  const std::filesystem::path& dir = temp.Path();
 };
 
 TEST_F(WriteFile, SavesAndReplaces) {

@@ -3,6 +3,7 @@
 #include "gui/CTableWindow.h"
 
 #include "export/FakeRendering.h"
+#include "support/Files.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -54,29 +55,6 @@ public:
   }
   void Beep() override { ++Beeps; }
   void SetBusy(bool On) override { Busy = On; }
-};
-
-class TTempDir {
-public:
-  TTempDir() {
-    std::string pattern = std::filesystem::temp_directory_path() / "glyptika-dialog-XXXXXX";
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = pattern;
-  }
-  ~TTempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPath, ignored);
-  }
-  std::string Path() const { return FPath.string() + "/"; }
-  std::set<std::string> Files() const {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(FPath))
-      names.insert(entry.path().filename().string());
-    return names;
-  }
-
-private:
-  std::filesystem::path FPath;
 };
 
 // A one-row image of Count colours, white first: the background.
@@ -234,7 +212,7 @@ TEST(CTableWindow, RecolouredEntryReachesTheSavedFile) {
   const TColor glyph = TFakeFont::GlyphColor('H');
   const TColor chosen = RGB(0x12, 0x34, 0x56);
   d.Platform.Chosen = chosen;
-  d.Platform.SaveFileName = dir.Path() + "all.gif";
+  d.Platform.SaveFileName = dir.Folder() + "all.gif";
   WhileShown(d.Window, [&] {
     // The background comes first, the H second.
     ASSERT_EQ(d.Core.CellColor(1, 0), glyph);
@@ -247,7 +225,7 @@ TEST(CTableWindow, RecolouredEntryReachesTheSavedFile) {
   });
   EXPECT_TRUE(d.Platform.Errors.empty());
   TGif saved;
-  saved.LoadFromFile(dir.Path() + "all.gif");
+  saved.LoadFromFile(dir.Folder() + "all.gif");
   const TRect h = r.CellOf(0, 0);
   EXPECT_EQ(saved.GetBitmap(0).GetPixel(h.Left + 3, h.Top + 5), chosen);
   EXPECT_FALSE(d.Platform.Busy);
@@ -540,7 +518,7 @@ TEST(CTableWindow, CancelInTheProgressDialogStopsAfterTheCurrentFile) {
   d.Core.Choices.Save = TSaveKind::Lines;
   d.Core.Choices.Mask = "%t.gif";
   d.Core.Prepare(r.Source);
-  d.Platform.Folder = dir.Path();
+  d.Platform.Folder = dir.Folder();
   d.Window.ProgressAfterMs = 0; // at once, rather than after half a second
   int doneAtCancel = -1;
   std::function<void()> cancelWhenShown = [&] {
@@ -566,7 +544,7 @@ TEST(CTableWindow, CancelInTheProgressDialogStopsAfterTheCurrentFile) {
   EXPECT_EQ(dir.Files(), expected);
   for (const std::string& name : expected) {
     TGif saved;
-    saved.LoadFromFile(dir.Path() + name);
+    saved.LoadFromFile(dir.Folder() + name);
     EXPECT_EQ(saved.GetBitmap(0).Height(), TFakeFont::LineHeight) << name;
   }
   EXPECT_TRUE(d.Platform.Errors.empty());

@@ -4,8 +4,10 @@ where a Debian desktop looks for it, each valid for the tool that reads it.
 Run one group: install_test.py GROUP, with GLYPTIKA_STAGE the DESTDIR and
 GLYPTIKA_PREFIX the prefix the build was installed with.
 """
+import importlib
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -22,12 +24,49 @@ PNG = f"share/icons/hicolor/48x48/apps/{APP_ID}.png"
 PROGRAMS = ["glyptika", "glyptika-cli"]
 
 
+# The programs the tests run, each with the Debian package that installs it.
+PROGRAMS_LIST = os.path.join(os.path.dirname(__file__), "..", "support", "external-programs")
+DEBIAN_PATH = "/usr/bin:/bin:/usr/sbin:/sbin"
+
+
+def package_of(name):
+    with open(PROGRAMS_LIST, encoding="utf-8") as f:
+        for line in f:
+            fields = line.split()
+            if fields and not fields[0].startswith("#") and fields[0] == name:
+                return fields[1]
+    raise AssertionError(f"{name} is not in tests/support/external-programs")
+
+
+def not_installed(name):
+    return AssertionError(f"{name} is not installed (Debian package {package_of(name)}): "
+                          "run scripts/install-deps test")
+
+
+def module(name):
+    """A module of one of the list's Python packages ("PIL.Image" of python3:PIL), imported."""
+    listed = "python3:" + name.split(".")[0]
+    package_of(listed)
+    try:
+        return importlib.import_module(name)
+    except ImportError:
+        raise not_installed(listed) from None
+
+
 def path(relative):
     return os.path.join(ROOT, relative)
 
 
 def run(args, env=None, timeout=60):
-    return subprocess.run(args, capture_output=True, text=True, env=env, timeout=timeout)
+    """Runs a staged program, or one of the list's found where Debian puts it."""
+    program = args[0]
+    if not program.startswith(ROOT):
+        package_of(program)
+        program = shutil.which(program, path=DEBIAN_PATH)
+        if program is None:
+            raise not_installed(args[0])
+    return subprocess.run([program] + args[1:], capture_output=True, text=True, env=env,
+                          timeout=timeout)
 
 
 def without_display():
@@ -189,7 +228,7 @@ class ManPages(unittest.TestCase):
 
 class Icons(unittest.TestCase):
     def test_png_is_a_48_pixel_square_with_transparency(self):
-        from PIL import Image
+        Image = module("PIL.Image")
         with Image.open(path(PNG)) as image:
             self.assertEqual(image.format, "PNG")
             self.assertEqual(image.size, (48, 48))
@@ -205,7 +244,8 @@ class Icons(unittest.TestCase):
     def test_png_shows_what_the_svg_draws(self):
         # The PNG is rendered from the SVG by scripts/render-icon: an SVG
         # edited without running it leaves the two apart.
-        from PIL import Image, ImageChops, ImageStat
+        Image, ImageChops, ImageStat = (module("PIL." + m) for m in ("Image", "ImageChops",
+                                                                       "ImageStat"))
         with tempfile.TemporaryDirectory() as tmp:
             fresh = os.path.join(tmp, "fresh.png")
             out = run(["rsvg-convert", "--width", "48", "--height", "48", "--output", fresh,

@@ -1,44 +1,20 @@
 // The file of kept font answers lies in a folder others may write into: what
 // it holds is trusted only when it is what this program wrote.
+#include "support/Files.h"
+#include "support/PlantedLinks.h"
 #include "text/FontAnswers.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 using text_detail::TFaceMember;
 using text_detail::TFontAnswers;
-
-class TFolder {
-public:
-  TFolder() {
-    std::string tmpl = (fs::temp_directory_path() / "glyptika-answers-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = tmpl;
-  }
-  ~TFolder() {
-    std::error_code ec;
-    fs::remove_all(FPath, ec);
-  }
-  std::string operator/(const std::string& Name) const { return (FPath / Name).string(); }
-
-private:
-  fs::path FPath;
-};
-
-std::string Read(const std::string& Name) {
-  std::ifstream in(Name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TFaceMember Member(const std::string& Face) {
   TFaceMember m;
@@ -60,13 +36,10 @@ void Keep(const std::string& File, const std::string& Face) {
 }
 
 TEST(FontAnswersFile, ALinkPlantedAtTheTemporarysNameIsNotFollowed) {
-  TFolder folder;
-  std::ofstream(folder / "victim") << "untouched";
-  for (int k = 0; k < 8; ++k)
-    fs::create_symlink(folder / "victim", folder / (".glyptika-" + std::to_string(::getpid()) +
-                                                    "-" + std::to_string(k) + ".tmp"));
+  TTempDir folder;
+  const TPlantedLinks planted(folder / "victim", {folder.Path()});
   Keep(folder / "answers", "Kept Face");
-  EXPECT_EQ(Read(folder / "victim"), "untouched");
+  planted.ExpectUntouched();
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "answers")));
   const TFontAnswers kept(folder / "answers");
   const std::vector<TFaceMember>* found = kept.Find("sans");
@@ -75,16 +48,16 @@ TEST(FontAnswersFile, ALinkPlantedAtTheTemporarysNameIsNotFollowed) {
 }
 
 TEST(FontAnswersFile, AnyChangedByteDropsEveryAnswer) {
-  TFolder folder;
+  TTempDir folder;
   Keep(folder / "answers", "Kept Face");
-  const std::string whole = Read(folder / "answers");
+  const std::string whole = ReadFile(folder / "answers");
   ASSERT_NE(TFontAnswers(folder / "answers").Find("sans"), nullptr);
   // Two bytes changed anywhere, the file still well formed or not.
   for (std::size_t at = 0; at + 9 < whole.size(); at += 7) {
     std::string spoilt = whole;
     spoilt[at] ^= 0x01;
     spoilt[at + 9] ^= 0x20;
-    std::ofstream(folder / "answers", std::ios::binary | std::ios::trunc) << spoilt;
+    WriteFile(folder / "answers", spoilt);
     EXPECT_EQ(TFontAnswers(folder / "answers").Find("sans"), nullptr) << "bytes " << at;
   }
 }

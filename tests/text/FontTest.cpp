@@ -1,4 +1,5 @@
 #include "text/Font.h"
+#include "support/Files.h"
 #include "text/FontDatabase.h"
 #include "text/Glyphs.h"
 #include "text/SfntInfo.h"
@@ -36,12 +37,6 @@ std::vector<TStyle> StylesOf(const std::string& face) {
   std::sort(styles.begin(), styles.end(),
             [](const TStyle& a, const TStyle& b) { return a.Name < b.Name; });
   return styles;
-}
-
-std::filesystem::path TempFile(const std::string& name, const std::string& bytes) {
-  const auto path = std::filesystem::temp_directory_path() / name;
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
 }
 
 } // namespace
@@ -222,8 +217,10 @@ TEST(FontFiles, DamagedFilesAreRefusedWithTheirName) {
       {"collection pointing past its end", std::string("ttcf\0\1\0\0\0\0\0\1\x7F\xFF\xFF\xFF", 16)},
   };
   auto& db = text_detail::TFontDatabase::Instance();
+  const TTempDir dir;
   for (const Row& row : rows) {
-    const auto path = TempFile("glyptika-damaged.ttf", row.bytes);
+    const auto path = dir / "damaged.ttf";
+    WriteFile(path, row.bytes);
     EXPECT_FALSE(text_detail::ReadSfntInfo(path.string(), 0)) << row.what;
     try {
       db.Open(path.string(), 0);
@@ -231,7 +228,6 @@ TEST(FontFiles, DamagedFilesAreRefusedWithTheirName) {
     } catch (const ETextError& e) {
       EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos) << e.what();
     }
-    std::filesystem::remove(path);
   }
   const auto info = text_detail::ReadSfntInfo(dejavu, 0);
   ASSERT_TRUE(info);

@@ -1,3 +1,4 @@
+#include "support/Programs.h"
 #include "text/DC.h"
 #include "text/FontDatabase.h"
 #include "text/Glyphs.h"
@@ -76,8 +77,9 @@ struct THbGlyph {
 // HarfBuzz's own answer: hb-shape at the em size in 26.6 units.
 std::vector<THbGlyph> HbShape(const std::string& file, int ppem, const std::string& text) {
   const std::string command =
-      "hb-shape --no-glyph-names --output-format=json --font-size=" + std::to_string(ppem * 64) +
-      " '" + file + "' '" + text + "'";
+      Program("hb-shape") +
+      " --no-glyph-names --output-format=json --font-size=" + std::to_string(ppem * 64) + " '" +
+      file + "' '" + text + "'";
   std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
   std::string json;
   char buffer[4096];

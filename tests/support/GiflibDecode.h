@@ -1,11 +1,14 @@
-// Decodes a GIF held in memory with giflib, as an independent check of what
-// our writer produces. Test and benchmark use only.
+// giflib as the independent decoder the tests hold our writer to, for a GIF
+// in memory or on disk. Test and benchmark use only.
 #pragma once
 
 #include <gif_lib.h>
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -129,4 +132,16 @@ inline GiflibGif GiflibDecode(std::span<const std::uint8_t> bytes) {
   }
   DGifCloseFile(gif, &error);
   return result;
+}
+
+inline GiflibGif GiflibDecodeFile(const std::filesystem::path& Name) {
+  std::ifstream in(Name, std::ios::binary);
+  if (!in) {
+    GiflibGif missing;
+    missing.Error = "cannot open " + Name.string();
+    return missing;
+  }
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                        std::istreambuf_iterator<char>()};
+  return GiflibDecode(bytes);
 }

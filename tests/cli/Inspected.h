@@ -1,37 +1,16 @@
-// giflib as the independent decoder the tests hold glyptika-cli to, and a
-// reader of what `inspect` prints.
+// What `inspect` prints, read back into its parts; with giflib, the
+// independent decoder the tests hold glyptika-cli to.
 #pragma once
 
 #include "CliRunner.h"
-
-#include <gif_lib.h>
+#include "support/GiflibDecode.h"
 
 #include <cstdint>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace clitest {
-
-// Each image's indices in display order, as giflib decodes them.
-inline std::vector<std::vector<std::uint8_t>> DecodeWithGiflib(const fs::path& path) {
-  int err = 0;
-  GifFileType* gif = DGifOpenFileName(path.c_str(), &err);
-  std::vector<std::vector<std::uint8_t>> images;
-  if (!gif) {
-    ADD_FAILURE() << "giflib cannot open " << path << ": " << GifErrorString(err);
-    return images;
-  }
-  EXPECT_EQ(DGifSlurp(gif), GIF_OK) << "giflib cannot decode " << path;
-  for (int i = 0; i < gif->ImageCount; ++i) {
-    const SavedImage& s = gif->SavedImages[i];
-    const std::size_t n = std::size_t(s.ImageDesc.Width) * std::size_t(s.ImageDesc.Height);
-    images.emplace_back(s.RasterBits, s.RasterBits + n);
-  }
-  DGifCloseFile(gif, &err);
-  return images;
-}
 
 // What `inspect` printed, split into its parts.
 struct TInspected {
