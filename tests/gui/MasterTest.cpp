@@ -36,6 +36,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -303,6 +304,25 @@ TEST_F(TMasterTest, CentreButtonCentresTheShortLineAtOnce) {
   const int centredInk = InkLeft(Preview(), lineHeight, 2 * lineHeight);
   EXPECT_GT(centredInk, leftInk + Preview().Width() / 3);
   EXPECT_LT(centredInk, Preview().Width() * 2 / 3);
+}
+
+// Every system this runs on draws anti-aliased text: the window starts with
+// it on, and the box takes the in-between colours of the edges away and back.
+TEST_F(TMasterTest, AntiAliasIsOnFromTheStartAndTheBoxSwitchesTheSmoothEdges) {
+  const auto colours = [this] {
+    std::set<TColor> seen;
+    for (int y = 0; y < Preview().Height(); ++y)
+      for (int x = 0; x < Preview().Width(); ++x)
+        seen.insert(Preview().GetPixel(x, y));
+    return seen.size();
+  };
+  Type("Sow & reap");
+  Click(M->bUpdate);
+  EXPECT_GT(colours(), 10u) << "smooth edges from the start";
+  Click(M->CBAnti);
+  EXPECT_EQ(colours(), 2u) << "the text's colour and the background's";
+  Click(M->CBAnti);
+  EXPECT_GT(colours(), 10u);
 }
 
 TEST_F(TMasterTest, ColourDialogAcceptedOrCancelledRendersEitherWay) {
