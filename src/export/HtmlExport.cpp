@@ -74,7 +74,8 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
         layout.Images.push_back({name, std::string(c.Bytes), size.Width, size.Height});
         SaveCut({x, y, x + size.Width, y + size.Height}, imageFolder, name + ".gif",
                 Choices.NameAsChar ? c.Bytes : std::string_view(), Platform, result);
-        if (!GoOn(++done, total)) {
+        // Past the last image only the page is left: a stop then keeps it.
+        if (!GoOn(++done, total) && done + 1 < total) {
           result.Stopped = true;
           return result; // the page would point at missing images: left as it was
         }

@@ -496,7 +496,14 @@ void TCTableWindow::BSaveClick() {
     if (!progress) progress = std::make_unique<TSaveProgressDialog>(this, ProgressAfterMs);
     return progress->Report(Done, Total);
   };
-  Guarded([this] { FCore.BSaveClick(FPlatform); });
+  Guarded([this, &progress] {
+    try {
+      FCore.BSaveClick(FPlatform);
+    } catch (...) {
+      progress.reset(); // the error box alone tells how the save ended
+      throw;
+    }
+  });
   FCore.Progress = nullptr;
   progress.reset();
   // "Save" closes the dialog whatever the writer did, as "Close" does.

@@ -1,5 +1,7 @@
 #include "gui/QtPlatform.h"
 
+#include "gui/ProgressDialog.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -32,7 +34,11 @@ QString QtFileFilter(const std::string& Filter) {
 }
 
 QWidget* TQtPlatform::Owner() {
-  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  QWidget* modal = QApplication::activeModalWidget();
+  // A box of the save belongs to its dialog: the progress steps aside for it.
+  while (qobject_cast<TSaveProgressDialog*>(modal))
+    modal = modal->parentWidget();
+  if (modal) return modal;
   return QApplication::activeWindow();
 }
 

@@ -83,23 +83,42 @@ TEST(SaveProgress, StopKeepsTheLinesWrittenWholeAndMakesNoMore) {
   }
 }
 
-TEST(SaveProgress, StoppedPageLeavesTheOldPageAndKeepsTheImages) {
-  TProgressRun run;
-  run.StopAt = 2;
-  {
-    std::ofstream old(run.Dir.Folder() + "page.html");
-    old << "the old page";
-  }
-  const TFakeRendering r({"Hi"});
-  run.Table.Choices.NameAsChar = true;
-  const TSaveResult result = run.Save(r, TSaveKind::Html);
+TEST(SaveProgress, StoppedPageStaysOldUntilEveryImageIsMade) {
+  struct Case {
+    const char* name;
+    int stopAt;
+    std::vector<std::string> written; // under the folder
+    bool stopped;
+  };
+  const Case cases[] = {
+      {"after the first image", 2, {"img_char/H.gif"}, true},
+      {"after the last image: only the page was left",
+       3,
+       {"img_char/H.gif", "img_char/i.gif", "page.html"},
+       false},
+  };
+  for (const Case& c : cases) {
+    TProgressRun run;
+    run.StopAt = c.stopAt;
+    {
+      std::ofstream old(run.Dir.Folder() + "page.html");
+      old << "the old page";
+    }
+    const TFakeRendering r({"Hi"});
+    run.Table.Choices.NameAsChar = true;
+    const TSaveResult result = run.Save(r, TSaveKind::Html);
 
-  EXPECT_TRUE(result.Stopped);
-  EXPECT_EQ(result.Written, (std::vector<std::string>{run.Dir.Folder() + "img_char/H.gif"}));
-  EXPECT_EQ(run.Dir.Files(), (std::set<std::string>{"page.html", "img_char/H.gif"}))
-      << "no temporary left behind";
-  EXPECT_EQ(ReadFile(run.Dir.Folder() + "page.html"), "the old page");
-  EXPECT_TRUE(run.Platform.Opened.empty());
+    EXPECT_EQ(result.Stopped, c.stopped) << c.name;
+    std::vector<std::string> written;
+    for (const std::string& name : c.written)
+      written.push_back(run.Dir.Folder() + name);
+    EXPECT_EQ(result.Written, written) << c.name;
+    std::set<std::string> files(c.written.begin(), c.written.end());
+    files.insert("page.html");
+    EXPECT_EQ(run.Dir.Files(), files) << c.name << ": no temporary left behind";
+    EXPECT_EQ(ReadFile(run.Dir.Folder() + "page.html") == "the old page", c.stopped) << c.name;
+    EXPECT_TRUE(run.Platform.Opened.empty()) << c.name;
+  }
 }
 
 TEST(SaveProgress, RefusedNamesCountAsDone) {

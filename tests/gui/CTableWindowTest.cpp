@@ -4,12 +4,16 @@
 
 #include "export/FakeRendering.h"
 #include "support/Files.h"
+#include "gui/QtPlatform.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -549,6 +553,96 @@ TEST(CTableWindow, CancelInTheProgressDialogStopsAfterTheCurrentFile) {
   }
   EXPECT_TRUE(d.Platform.Errors.empty());
   EXPECT_EQ(d.Window.findChild<QProgressDialog*>(), nullptr) << "gone with the save";
+}
+
+namespace {
+
+// The desktop's own boxes; only the save-file dialog answers by itself, and
+// nothing is opened.
+struct TDesktopBoxes : TQtPlatform {
+  std::string SaveTo;
+  std::vector<std::string> Opened;
+  std::optional<std::string> SaveFileDialog(const TSaveFileRequest&) override { return SaveTo; }
+  void ShellOpen(const std::string& FileName) override { Opened.push_back(FileName); }
+};
+
+QMessageBox* ShownBox() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+  return nullptr;
+}
+
+// A key the user presses: the window on top takes it, at its focused control.
+void PressKey(Qt::Key Key) {
+  QWidget* top = QApplication::activeModalWidget();
+  if (!top) return;
+  QTest::keyClick(top->focusWidget() ? top->focusWidget() : top, Key);
+}
+
+} // namespace
+
+TEST(CTableWindow, BoxesDuringASaveStandAboveItsProgressAndKeepTheirInput) {
+  struct TCase {
+    const char* Name;
+    const char* Text; // names as characters: the slash is refused with the error box
+    std::function<void(QMessageBox*)> Answer;
+  } cases[] = {
+      {"Enter pressed twice", R"(Say "Hi" \o/)",
+       [](QMessageBox*) {
+         PressKey(Qt::Key_Return);
+         PressKey(Qt::Key_Return);
+       }},
+      // The refused name comes first: the progress falls due while its box is up.
+      {"Escape", R"(/o\ Say "Hi")", [](QMessageBox*) { PressKey(Qt::Key_Escape); }},
+      {"a click on the box's Cancel or OK", R"(Say "Hi" \o/)",
+       [](QMessageBox* Box) {
+         QAbstractButton* button = Box->escapeButton() ? Box->escapeButton() : Box->buttons()[0];
+         QTest::mouseClick(button, Qt::LeftButton);
+       }},
+  };
+  for (const TCase& c : cases) {
+    TDesktopBoxes platform;
+    TCTable core;
+    TCTableWindow window(core, platform);
+    window.ProgressAfterMs = 0;
+    TTempDir dir;
+    platform.SaveTo = dir.Folder() + "page.html";
+    const TFakeRendering r({c.Text});
+    core.Choices.NameAsChar = true;
+    core.Prepare(r.Source);
+
+    int boxes = 0, covered = 0;
+    bool progressSeen = false, answering = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* progress = window.findChild<QProgressDialog*>();
+      const bool progressUp = progress && progress->isVisible();
+      QPointer<QMessageBox> box = ShownBox();
+      if (!box) {
+        progressSeen = progressSeen || progressUp;
+        return;
+      }
+      if (answering) return;
+      answering = true;
+      ++boxes;
+      if (progressUp || QApplication::activeModalWidget() != box) ++covered;
+      c.Answer(box);
+      QCoreApplication::processEvents();
+      if (box && box->isVisible()) { // the input went elsewhere
+        ++covered;
+        box->reject();
+      }
+      answering = false;
+    });
+    poll.start(5);
+    WhileShown(window, [&] { Click(window, "BSave"); });
+    poll.stop();
+
+    EXPECT_TRUE(progressSeen) << c.Name;
+    EXPECT_EQ(boxes, 2) << c.Name << ": the refused name, then \"Open result file?\"";
+    EXPECT_EQ(covered, 0) << c.Name;
+    EXPECT_TRUE(dir.Files().contains("page.html")) << c.Name << ": the save was not cancelled";
+  }
 }
 
 TEST(CTableWindow, ArrowsChooseWithinARadioGroup) {
