@@ -10,8 +10,11 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QNetworkInformation>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
@@ -43,6 +46,23 @@ class TNoPageConnection : public QObject, public IBannerConnection {
 public:
   void AttemptConnect(std::function<void(bool)> Answer) override {
     QTimer::singleShot(0, this, [Answer = std::move(Answer)] { Answer(false); });
+  }
+};
+
+// A link label that shows when it has the keyboard focus.
+class TLinkLabel : public QLabel {
+public:
+  TLinkLabel(const QString& Caption, QWidget* Parent) : QLabel(Caption, Parent) {}
+
+protected:
+  void paintEvent(QPaintEvent* Event) override {
+    QLabel::paintEvent(Event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.state |= QStyle::State_KeyboardFocusChange;
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
   }
 };
 
@@ -152,7 +172,7 @@ TBannerStrip::TBannerStrip(QWidget* Form, const TBannerServices& Services,
   QFont linkFont = Form->font();
   linkFont.setBold(true);
   linkFont.setUnderline(true);
-  LabelWWW = new QLabel(caption, PBaner);
+  LabelWWW = new TLinkLabel(caption, PBaner);
   LabelWWW->setFont(linkFont);
   LabelWWW->setCursor(Qt::PointingHandCursor);
   LabelWWW->setAccessibleName(QStringLiteral("Maker's web site"));
@@ -164,7 +184,7 @@ TBannerStrip::TBannerStrip(QWidget* Form, const TBannerServices& Services,
   LabelWWW->setGeometry(Image1->geometry().right() + 1 - 6 - width,
                         Image1->geometry().bottom() + 1 - 3 - hint.height(), width, hint.height());
 
-  LWWW2 = new QLabel(caption, Form);
+  LWWW2 = new TLinkLabel(caption, Form);
   LWWW2->setCursor(Qt::PointingHandCursor);
   LWWW2->setAccessibleName(QStringLiteral("Maker's web site"));
   LWWW2->setAccessibleDescription(caption);

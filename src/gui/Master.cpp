@@ -221,13 +221,13 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
   RWords->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RWords->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RWords->setTabChangesFocus(true);
-  RWords->setGeometry(69, 145, 204, 90);
+  RWords->setGeometry(69, 145, 204, 73);
   RWords->setAccessibleName(QStringLiteral("Text"));
 
   ScrollBox = new QScrollArea(this);
-  ScrollBox->setGeometry(277, 145, 211, 90);
-  ScrollBox->setFocusPolicy(Qt::StrongFocus);
-  ScrollBox->setAccessibleName(QStringLiteral("Preview"));
+  ScrollBox->setGeometry(277, 145, 211, 73);
+  // The image takes the focus and shows it; the box only scrolls it.
+  ScrollBox->setFocusPolicy(Qt::NoFocus);
   PreView = new TPreviewBox;
   PreView->setAccessibleName(QStringLiteral("Preview"));
   ScrollBox->setWidget(PreView);
@@ -267,6 +267,8 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
     const int need = ComboWidthFor(list);
     if (need > list->width()) list->resize(need, list->height());
   }
+  // Its widest value in points as well as in pixels.
+  SpinSize->resize(std::max(SpinSize->width(), SpinSize->WidthForAnyValue()), SpinSize->height());
   PlaceLabelBefore(Label1, FontList->geometry());
   PlaceLabelBefore(Label2, FontStyle->geometry());
   PlaceLabelBefore(Label6, CBWidth->geometry());
@@ -281,8 +283,10 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
   CBUnder->setGeometry(2, 145, CBUnder->sizeHint().width(), CheckHeight);
   CBAnti->setGeometry(2, 162, CBAnti->sizeHint().width(), CheckHeight);
   bAFIll->resize(std::max(bAFIll->width(), AutoFillWidth(bAFIll)), bAFIll->height());
-  CBShaping->setGeometry(2, 242, CBShaping->sizeHint().width(), CheckHeight);
-  CBOverhangs->setGeometry(CBShaping->geometry().right() + 1 + ControlGap, 242,
+  // A row of their own under the text, so the bottom row keeps the place
+  // of the small link to the maker's site.
+  CBShaping->setGeometry(RWords->x(), 220, CBShaping->sizeHint().width(), CheckHeight);
+  CBOverhangs->setGeometry(CBShaping->geometry().right() + 1 + 3 * ControlGap, 220,
                            CBOverhangs->sizeHint().width(), CheckHeight);
   PushApart({Label1, FontList, cbShadow, Label3, CFont});
   PushApart({FontStyle, Label6, CBWidth, Label9, SpinDist, Label4, CBg});
@@ -295,6 +299,8 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
     const int right = RWords->geometry().right();
     RWords->setGeometry(column + ControlGap, RWords->y(), right + 1 - column - ControlGap,
                         RWords->height());
+    CBShaping->move(RWords->x(), CBShaping->y());
+    PushApart({CBShaping, CBOverhangs});
   }
 
   // The form's names, for tests, automation and style sheets.
@@ -371,14 +377,13 @@ TMaster::~TMaster() = default;
 
 void TMaster::SetTabOrder() {
   // Reading order: the rows of settings, the left column, the text, the
-  // preview, the buttons.
-  QWidget* order[] = {LabelWWW, FontList, cbShadow, CFont, FontStyle, CBWidth, SpinDist, CBg,
-                      SpinSize, CBUnit,   SWidth,   CShad, CBUnder,   CBAnti,  bLeft,    bCenter,
-                      bRight,   bAFIll,   RWords,   LWWW2, ScrollBox, bUpdate, bSave,    BClose};
+  // preview, the check boxes under them, the bottom row.
+  QWidget* order[] = {LabelWWW,    FontList, cbShadow, CFont,  FontStyle, CBWidth, SpinDist,
+                      CBg,         SpinSize, CBUnit,   SWidth, CShad,     CBUnder, CBAnti,
+                      bLeft,       bCenter,  bRight,   bAFIll, RWords,    PreView, CBShaping,
+                      CBOverhangs, LWWW2,    bUpdate,  bSave,  BClose};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(order[i], order[i + 1]);
-  setTabOrder(BClose, CBShaping);
-  setTabOrder(CBShaping, CBOverhangs);
 }
 
 void TMaster::FillFaces() {

@@ -1,5 +1,7 @@
 // The paint box of a preview: draws a bitmap at its top-left corner, the
-// rest in the window's face.
+// rest in the window's face. For a screen reader it is an image, its size
+// in pixels its description. It takes the keyboard focus (the arrows then
+// scroll the box it lies in) and shows it with a frame around what is seen.
 #pragma once
 
 #include "raster/Bitmap.h"
@@ -17,6 +19,9 @@ public:
 
 protected:
   void paintEvent(QPaintEvent* Event) override;
+  void focusInEvent(QFocusEvent* Event) override;
+  void focusOutEvent(QFocusEvent* Event) override;
+  void moveEvent(QMoveEvent* Event) override;
 
 private:
   const TBitmap* FBitmap = nullptr;

@@ -8,8 +8,11 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -302,6 +305,35 @@ void TmSpinEdit::UpdateEditable() {
 
 int TmSpinEdit::MinEditHeight() const {
   return fontMetrics().height();
+}
+
+int TmSpinEdit::WidthToShow(const QString& Text) const {
+  QStyleOptionFrame option;
+  initStyleOption(&option);
+  const int frame =
+      width() - style()->subElementRect(QStyle::SE_LineEditContents, &option, this).width();
+  const QMargins margins = textMargins();
+  const QFontMetrics fm = fontMetrics();
+  // As QLineEdit decides to scroll: the text, the cursor, the glyphs'
+  // overhangs and its inner margin of 2 on either side.
+  const int text = fm.horizontalAdvance(Text) + 1 + std::max(0, -fm.minLeftBearing()) +
+                   std::max(0, -fm.minRightBearing()) + 2 * 2;
+  return frame + margins.left() + margins.right() + text;
+}
+
+int TmSpinEdit::WidthForAnyValue() const {
+  const QFontMetrics fm = fontMetrics();
+  QChar widest = QLatin1Char('0');
+  for (char d = '1'; d <= '9'; ++d)
+    if (fm.horizontalAdvance(QLatin1Char(d)) > fm.horizontalAdvance(widest))
+      widest = QLatin1Char(d);
+  const double largest = std::max(std::fabs(MinValue()), std::fabs(MaxValue()));
+  QString text(QString::number(std::floor(largest), 'f', 0).size(), widest);
+  if (MinValue() < 0) text.prepend(QLatin1Char('-'));
+  // A value with decimals may show up to two more than asked for.
+  const QString decimals(std::max(Decimal(), 2), widest);
+  return std::max(WidthToShow(text),
+                  WidthToShow(text + QString::fromStdString(FCore.DecimalSeparator()) + decimals));
 }
 
 QSize TmSpinEdit::sizeHint() const {

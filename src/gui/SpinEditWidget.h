@@ -145,6 +145,12 @@ public:
   TmSpinButton* SpinButton() const { return FSpinButton; }
   const TSpinEditCore& Core() const { return FCore; }
 
+  // The width that shows Text whole, left of the arrows, without scrolling.
+  int WidthToShow(const QString& Text) const;
+  // The width that shows every value between MinValue and MaxValue whole,
+  // as an integer or with the decimals the value logic may show.
+  int WidthForAnyValue() const;
+
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
 

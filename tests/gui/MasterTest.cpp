@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -27,6 +28,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest/QTest>
@@ -574,6 +576,13 @@ int NeededWidth(QWidget* W, QString* Caption) {
   return 0;
 }
 
+// The banner page has loaded: the picture goes, the small link shows.
+void LoadBannerPage(TMaster& M) {
+  M.Banner->ShowWebPanel();
+  M.Banner->Core().WebBrowserDocumentComplete("http://glyptika.example/baner.php?v=3");
+  ASSERT_TRUE(M.LWWW2->isVisible());
+}
+
 TEST_F(TMasterTest, NoCaptionIsClippedAndNoControlsOverlap) {
   const std::vector<QWidget*> captioned = {
       M->Label1, M->Label2,  M->Label6, M->Label5,   M->Label7,  M->Label9,
@@ -585,16 +594,53 @@ TEST_F(TMasterTest, NoCaptionIsClippedAndNoControlsOverlap) {
     EXPECT_LE(need, w->width()) << caption.toStdString();
     EXPECT_LE(w->fontMetrics().height(), w->height()) << caption.toStdString();
   }
-  std::vector<QWidget*> all = captioned;
-  for (QWidget* w : std::initializer_list<QWidget*>{
-           M->PBaner, M->FontList, M->FontStyle, M->SpinSize, M->SWidth, M->SpinDist, M->CFont,
-           M->CBg, M->CShad, M->bLeft, M->bCenter, M->bRight, M->RWords, M->ScrollBox})
-    all.push_back(w);
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    EXPECT_TRUE(M->rect().contains(all[i]->geometry())) << all[i]->objectName().toStdString();
-    for (std::size_t j = i + 1; j < all.size(); ++j)
-      EXPECT_FALSE(all[i]->geometry().intersects(all[j]->geometry()))
-          << all[i]->objectName().toStdString() << " and " << all[j]->objectName().toStdString();
+  for (const char* state : {"at start", "with the banner page"}) {
+    if (state[0] == 'w') LoadBannerPage(*M);
+    std::vector<QWidget*> shown;
+    for (QWidget* w : M->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (w->isVisible() && !w->isWindow()) shown.push_back(w);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+      EXPECT_TRUE(M->rect().contains(shown[i]->geometry()))
+          << state << ": " << shown[i]->objectName().toStdString();
+      for (std::size_t j = i + 1; j < shown.size(); ++j)
+        EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
+            << state << ": " << shown[i]->objectName().toStdString() << " and "
+            << shown[j]->objectName().toStdString();
+    }
+  }
+}
+
+// Pixels of an edit's text scrolled out of sight at its left; 0 when the
+// text is shown whole.
+int ScrolledAway(QLineEdit* Edit) {
+  const auto caret = [Edit] {
+    return Edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+  };
+  Edit->home(false);
+  (void)Edit->grab(); // the edit scrolls as it paints
+  const int start = caret();
+  Edit->end(false);
+  (void)Edit->grab();
+  QTextLayout layout(Edit->text(), Edit->font());
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  return start + qRound(line.cursorToX(int(Edit->text().size()))) - caret();
+}
+
+TEST_F(TMasterTest, SizeIsShownWholeInBothUnits) {
+  struct TCase {
+    int Unit; // px, pt
+    const char* Size;
+  } cases[] = {{0, "1000"}, {1, "22.5"}, {1, "30.0"}, {1, "999.75"}, {1, "1000.0"}};
+  for (const TCase& c : cases) {
+    Select(M->CBUnit, c.Unit);
+    M->SpinSize->setFocus();
+    M->SpinSize->selectAll();
+    QTest::keyClicks(M->SpinSize, QString::fromLatin1(c.Size));
+    QTest::keyClick(M->SpinSize, Qt::Key_Return);
+    ASSERT_EQ(M->SpinSize->text(), c.Size);
+    EXPECT_EQ(ScrolledAway(M->SpinSize), 0) << c.Size;
   }
 }
 
@@ -604,27 +650,16 @@ TEST_F(TMasterTest, ScreenReadersReadEveryControlByItsCaption) {
     const char* Name;
     QLabel* Label; // the label that names it, if any
   } cases[] = {
-      {M->FontList, "Font name", M->Label1},
-      {M->FontStyle, "Font style", M->Label2},
-      {M->CBWidth, "Width", M->Label6},
-      {M->SpinSize, "Size", M->Label5},
-      {M->SpinDist, "Distance", M->Label9},
-      {M->CFont, "Font color", M->Label3},
-      {M->CBg, "Bg color", M->Label4},
-      {M->CShad, "Shadow color", M->Label8},
-      {M->CBUnit, "Unit", nullptr},
-      {M->SWidth, "Width in pixels", nullptr},
-      {M->RWords, "Text", nullptr},
-      {M->ScrollBox, "Preview", nullptr},
-      {M->cbShadow, "Drop Shadow", nullptr},
-      {M->CBUnder, "Underline", nullptr},
-      {M->CBAnti, "Anti-alias", nullptr},
-      {M->bLeft, "Align to left", nullptr},
-      {M->bCenter, "Align to center", nullptr},
-      {M->bRight, "Align to right", nullptr},
-      {M->bAFIll, "Auto Fill", nullptr},
-      {M->bUpdate, "Update", nullptr},
-      {M->bSave, "Convert", nullptr},
+      {M->FontList, "Font name", M->Label1},  {M->FontStyle, "Font style", M->Label2},
+      {M->CBWidth, "Width", M->Label6},       {M->SpinSize, "Size", M->Label5},
+      {M->SpinDist, "Distance", M->Label9},   {M->CFont, "Font color", M->Label3},
+      {M->CBg, "Bg color", M->Label4},        {M->CShad, "Shadow color", M->Label8},
+      {M->CBUnit, "Unit", nullptr},           {M->SWidth, "Width in pixels", nullptr},
+      {M->RWords, "Text", nullptr},           {M->cbShadow, "Drop Shadow", nullptr},
+      {M->CBUnder, "Underline", nullptr},     {M->CBAnti, "Anti-alias", nullptr},
+      {M->bLeft, "Align to left", nullptr},   {M->bCenter, "Align to center", nullptr},
+      {M->bRight, "Align to right", nullptr}, {M->bAFIll, "Auto Fill", nullptr},
+      {M->bUpdate, "Update", nullptr},        {M->bSave, "Convert", nullptr},
       {M->BClose, "Close", nullptr},
   };
   for (const TCase& c : cases) {
@@ -657,22 +692,66 @@ TEST_F(TMasterTest, ScreenReadersReadEveryControlByItsCaption) {
   EXPECT_EQ(role(M->RWords), QAccessible::EditableText);
 }
 
-TEST_F(TMasterTest, TabReachesEveryControlInReadingOrder) {
+// The accessible objects under Face named Name.
+int Named(QAccessibleInterface* Face, const QString& Name) {
+  int n = Face->text(QAccessible::Name) == Name ? 1 : 0;
+  for (int i = 0; i < Face->childCount(); ++i)
+    if (QAccessibleInterface* child = Face->child(i)) n += Named(child, Name);
+  return n;
+}
+
+TEST_F(TMasterTest, ScreenReadersFindThePreviewAsOneImageOfItsSize) {
+  Type("Hi");
+  Click(M->bUpdate);
+  QAccessibleInterface* preview = QAccessible::queryAccessibleInterface(M->PreView);
+  ASSERT_TRUE(preview);
+  EXPECT_EQ(preview->text(QAccessible::Name), "Preview");
+  EXPECT_EQ(preview->role(), QAccessible::Graphic);
+  EXPECT_EQ(preview->text(QAccessible::Description),
+            QString("%1 \u00D7 %2 pixels").arg(Preview().Width()).arg(Preview().Height()));
+  EXPECT_EQ(Named(QAccessible::queryAccessibleInterface(M.get()), "Preview"), 1);
+}
+
+TEST_F(TMasterTest, TabFollowsReadingOrderAndShowsWhereItIs) {
   const std::vector<QWidget*> order = {
-      M->FontList,  M->cbShadow, M->CFont,   M->FontStyle, M->CBWidth, M->SpinDist,
-      M->CBg,       M->SpinSize, M->CBUnit,  M->SWidth,    M->CShad,   M->CBUnder,
-      M->CBAnti,    M->bLeft,    M->bCenter, M->bRight,    M->bAFIll,  M->RWords,
-      M->ScrollBox, M->bUpdate,  M->bSave,   M->BClose};
+      M->FontList,    M->cbShadow, M->CFont,  M->FontStyle, M->CBWidth, M->SpinDist,
+      M->CBg,         M->SpinSize, M->CBUnit, M->SWidth,    M->CShad,   M->CBUnder,
+      M->CBAnti,      M->bLeft,    M->bAFIll, M->RWords,    M->PreView, M->CBShaping,
+      M->CBOverhangs, M->bUpdate,  M->bSave,  M->BClose};
+  // The alignment buttons are one stop, at the chosen one; the arrows choose.
   // Enable the fields that start disabled, so Tab can stop on them too.
   Type("Hi");
   Click(M->bUpdate);
   Select(M->CBWidth, 2);
-  M->FontList->setFocus();
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    QTest::keyClick(M->focusWidget(), Qt::Key_Tab);
-    ASSERT_TRUE(M->focusWidget());
-    EXPECT_EQ(M->focusWidget()->objectName(), order[i]->objectName()) << "stop " << i;
+  QApplication::setCursorFlashTime(0);    // a caret that does not blink away
+  QApplication::setActiveWindow(M.get()); // back from the list's popup
+  ASSERT_TRUE(M->isActiveWindow());
+  struct TCase {
+    const char* State;
+    QWidget* Link;     // the banner's link: first, or in the bottom row
+    std::size_t After; // its place in order
+  } cases[] = {{"at start", M->LabelWWW, 0}, {"with the banner page", M->LWWW2, 19}};
+  for (const TCase& c : cases) {
+    if (c.Link == M->LWWW2) LoadBannerPage(*M);
+    std::vector<QWidget*> stops = order;
+    stops.insert(stops.begin() + std::ptrdiff_t(c.After), c.Link);
+    stops.push_back(stops[0]); // and round again, past the first
+    stops.push_back(stops[1]);
+    stops.front()->setFocus();
+    QImage focused;
+    for (std::size_t i = 1; i < stops.size(); ++i) {
+      QTest::keyClick(M->focusWidget(), Qt::Key_Tab);
+      ASSERT_TRUE(M->focusWidget());
+      EXPECT_EQ(M->focusWidget()->objectName().toStdString(), stops[i]->objectName().toStdString())
+          << c.State << " " << i;
+      if (i > 1) {
+        EXPECT_NE(stops[i - 1]->grab().toImage(), focused)
+            << c.State << ": " << stops[i - 1]->objectName().toStdString() << " shows its focus";
+      }
+      focused = stops[i]->grab().toImage();
+    }
   }
+  QApplication::setCursorFlashTime(1000);
 }
 
 TEST_F(TMasterTest, CloseEndsTheWindow) {
