@@ -3,8 +3,8 @@
 #include "gui/CTableWindow.h"
 
 #include "export/FakeRendering.h"
-#include "support/Files.h"
 #include "gui/QtPlatform.h"
+#include "support/Files.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
