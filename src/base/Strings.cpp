@@ -1,5 +1,7 @@
 #include "base/Strings.h"
 
+#include "base/Utf8.h"
+
 namespace {
 
 constexpr char Lower(char c) {
@@ -49,9 +51,27 @@ std::string ColorToHex(TColor Color) {
 std::string EscapeControls(std::string_view Text) {
   std::string out;
   out.reserve(Text.size());
-  for (const char c : Text) {
+  for (std::size_t at = 0; at < Text.size(); ++at) {
+    const char c = Text[at];
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
+    if (byte >= 0x80) {
+      // A whole sequence passes unless it is a C1 control, which some
+      // terminals obey as a raw byte would be obeyed.
+      const TUtf8Char ch = DecodeUtf8(Text.substr(at));
+      if (ch.Length > 0 && ch.Code >= 0xA0) {
+        out += Text.substr(at, ch.Length);
+        at += ch.Length - 1;
+      } else if (ch.Length > 0) {
+        out += "\\u";
+        AppendHex(out, unsigned(ch.Code), 4);
+        at += ch.Length - 1;
+      } else if (byte < 0xA0) {
+        out += "\\x";
+        AppendHex(out, byte, 2);
+      } else {
+        out += c;
+      }
+    } else if (byte >= 0x20 && byte != 0x7F) {
       out += c;
     } else if (c == '\t') {
       out += "\\t";

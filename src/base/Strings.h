@@ -18,7 +18,9 @@ void AppendHex(std::string& Out, unsigned Value, int Digits, bool Upper = true);
 // "#RRGGBB".
 std::string ColorToHex(TColor Color);
 
-// Text for a message of one line: tab, line feed and carriage return become
-// \t, \n and \r, every other control byte (NUL and DEL included) \xHH.
-// Other bytes, UTF-8 sequences among them, stay as they are.
+// Text for a message of one line that a terminal cannot take for commands:
+// tab, line feed and carriage return become \t, \n and \r; every other
+// control byte (NUL, DEL, and 0x80 to 0x9F outside a UTF-8 sequence) \xHH;
+// the C1 controls U+0080 to U+009F written as UTF-8 \u0080 to \u009F. Other
+// bytes, the rest of UTF-8 and stray bytes alike, stay as they are.
 std::string EscapeControls(std::string_view Text);

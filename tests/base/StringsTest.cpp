@@ -20,6 +20,9 @@ TEST(Strings, MessagesKeepToOneLineWithControlCharactersEscaped) {
       {"\x01\x1f", "\\x01\\x1F"},
       {"caf\xC3\xA9 \xE2\x80\x8B", "caf\xC3\xA9 \xE2\x80\x8B"}, // UTF-8 stays whole
       {"back\\slash", "back\\slash"},
+      {"\x9bm red\x85", "\\x9Bm red\\x85"},                      // C1 control bytes
+      {"\xC2\x9Bm \xC2\x80\xC2\x9F", "\\u009Bm \\u0080\\u009F"}, // and characters
+      {"\xC2\xA0\xE2\x9Bx\xFF", "\xC2\xA0\xE2\\x9Bx\xFF"},       // a cut sequence
   };
   for (const Case& c : cases)
     EXPECT_EQ(EscapeControls(c.In), c.Out) << c.Out;
