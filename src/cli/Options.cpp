@@ -290,29 +290,43 @@ const std::vector<TOptionSpec>& OptionsOf(TCommand command) {
 // ---------------------------------------------------------------------------
 // Suggestions for a misspelt name.
 
-// Edits (insert, delete, change, swap two neighbours) that turn a into b.
-std::size_t EditDistance(V a, V b) {
-  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
-  for (std::size_t i = 0; i <= a.size(); ++i)
-    d[i][0] = i;
-  for (std::size_t j = 0; j <= b.size(); ++j)
-    d[0][j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i)
-    for (std::size_t j = 1; j <= b.size(); ++j) {
+// Edits (insert, delete, change, swap two neighbours) that turn a into b, or
+// Limit when there are that many or more. A path that strays further than
+// Limit from the diagonal costs more than Limit, so only that band is worked
+// out: the work is |a| times 2 * Limit + 1 whatever the lengths.
+std::size_t EditDistance(V a, V b, std::size_t Limit) {
+  if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) >= Limit) return Limit;
+  std::vector<std::size_t> before(b.size() + 1, Limit), last(b.size() + 1, Limit),
+      row(b.size() + 1, Limit);
+  for (std::size_t j = 0; j <= b.size() && j < Limit; ++j)
+    last[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::fill(row.begin(), row.end(), Limit);
+    row[0] = std::min(i, Limit);
+    const std::size_t from = i > Limit ? i - Limit : 1, to = std::min(b.size(), i + Limit);
+    for (std::size_t j = from; j <= to; ++j) {
       const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+      row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + change, Limit});
       if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        row[j] = std::min(row[j], before[j - 2] + 1);
     }
-  return d[a.size()][b.size()];
+    std::swap(before, last);
+    std::swap(last, row);
+  }
+  return last[b.size()];
 }
 
-// The closest of names, when it is close enough to be what was meant.
+// The closest of names, when it is close enough to be what was meant. A name
+// far longer than every one is a mistake of another kind: it gets none.
 std::optional<V> Closest(V given, const std::vector<V>& names) {
+  std::size_t longest = 0;
+  for (V name : names)
+    longest = std::max(longest, name.size());
+  if (given.size() > 2 * longest) return std::nullopt;
   std::optional<V> best;
   std::size_t bestDistance = given.size() <= 4 ? 2 : 3;
   for (V name : names) {
-    const std::size_t d = EditDistance(given, name);
+    const std::size_t d = EditDistance(given, name, bestDistance);
     if (d < bestDistance) {
       bestDistance = d;
       best = name;

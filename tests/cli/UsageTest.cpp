@@ -69,6 +69,9 @@ const std::vector<TBadArgs> BadArgs = {
     {"AnotherToolsName", R({"--bold"}), "did you mean --style Bold?"},
     {"MisspeltCommand", {"rendr", "--text", "A"}, "did you mean render?"},
     {"InspectOptionMisspelt", {"inspect", "a.gif", "--indexes"}, "did you mean --indices?"},
+    // As many as fit on a command line, each as long as one can be: no suggestion.
+    {"LongUnknownOptions", R(std::vector<std::string>(14, "--" + std::string(131000, 'x'))),
+     "x\" for render\n"},
     {"AmbiguousShortening", R({"--sha"}),
      "\"--sha\" is ambiguous: it could be --shaping, --shadow, --shadow-color"},
     {"OptionBeforeTheCommand", {"--text", "A", "render"}, "give the command first"},
