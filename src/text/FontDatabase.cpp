@@ -13,6 +13,8 @@
 #include <set>
 #include <tuple>
 
+#include <utf8proc.h>
+
 namespace text_detail {
 
 namespace {
@@ -317,6 +319,12 @@ std::optional<TFaceMember> TFontDatabase::BestMatch(const std::string& face, int
 }
 
 std::optional<TFaceMember> TFontDatabase::FaceFor(char32_t ch, int weight, bool italic) {
+  // No font draws a control, a noncharacter or a code point not assigned yet:
+  // looking for one would go through every installed face in vain.
+  const utf8proc_category_t category = utf8proc_category(utf8proc_int32_t(ch));
+  if (category == UTF8PROC_CATEGORY_CC || category == UTF8PROC_CATEGORY_CN ||
+      category == UTF8PROC_CATEGORY_CS)
+    return std::nullopt;
   std::lock_guard lock(FMutex);
   const auto key = std::make_tuple(ch, weight, italic);
   if (auto it = FFaceFor.find(key); it != FFaceFor.end()) return it->second;

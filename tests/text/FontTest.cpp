@@ -235,3 +235,25 @@ TEST(FontFiles, DamagedFilesAreRefusedWithTheirName) {
   EXPECT_EQ(info->Style, "Book");
   EXPECT_FALSE(text_detail::ReadSfntInfo("/nonexistent/font.ttf", 0));
 }
+
+// A database whose configuration cannot be loaded throws as soon as fontconfig
+// is asked anything.
+TEST(Fallback, CharactersNoFontDrawsAreNotLookedFor) {
+  text_detail::TFontDatabase unloadable("/nonexistent/fonts.conf");
+  const struct {
+    char32_t Code;
+    bool LookedFor;
+  } rows[] = {
+      {0x1B, false},   {0x7F, false},    {0x81, false},  {0x9B, false}, // controls
+      {0x0378, false}, {0x2FE0, false},                                 // unassigned
+      {0xFDD0, false}, {0x1FFFF, false},                                // noncharacters
+      {'A', true},     {0xAD, true},     {0xE000, true}, {0x1F600, true},
+  };
+  for (const auto& row : rows) {
+    if (row.LookedFor)
+      EXPECT_THROW(unloadable.FaceFor(row.Code, FW_NORMAL, false), ETextError)
+          << unsigned(row.Code);
+    else
+      EXPECT_FALSE(unloadable.FaceFor(row.Code, FW_NORMAL, false)) << unsigned(row.Code);
+  }
+}
