@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -25,6 +26,11 @@ namespace {
 constexpr const char* Header = "glyptika font answers 2";
 // Larger than any real list of fonts; a bigger file is not ours to read.
 constexpr long long MaxFileBytes = 16ll << 20;
+// A run asks a handful of questions; these many cover the faces in use.
+constexpr std::size_t MaxAnswers = 48;
+// Font names run to a few dozen characters (Windows keeps 31 of them): a
+// question about a longer name is a mistake or a probe, answered but not kept.
+constexpr std::size_t MaxQuestionBytes = 256;
 
 // What fontconfig reads from the environment: where its configuration and
 // caches are, and the language that ranks matches.
@@ -157,6 +163,19 @@ std::optional<std::string> ReadRegularFile(const std::string& path) {
   return bytes;
 }
 
+// A folder at the file's name would keep every answer from being kept: an
+// empty one goes, any other is moved aside with what it holds.
+void ClearFolder(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::rmdir(path.c_str()) == 0) return;
+  for (int n = 1; n <= 100; ++n) {
+    const std::string aside = path + ".moved-aside-" + std::to_string(n);
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0 ||
+        errno != EEXIST)
+      return;
+  }
+}
+
 void MakeFolders(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos || slash == 0) return;
@@ -214,7 +233,9 @@ TFontAnswers::TWatched TFontAnswers::Watch(const std::string& Path) {
 
 const std::vector<TFaceMember>* TFontAnswers::Find(const std::string& Question) const {
   const auto it = FAnswers.find(Question);
-  return it == FAnswers.end() ? nullptr : &it->second;
+  if (it == FAnswers.end()) return nullptr;
+  it->second.Used = ++FClock;
+  return &it->second.Members;
 }
 
 bool TFontAnswers::Load() {
@@ -251,7 +272,10 @@ bool TFontAnswers::Load() {
       if (!(Watch(was.Path) == was)) return false;
       FLoadedWatches.push_back(std::move(was));
     } else if (f[0] == "answer" && f.size() == 2) {
-      answer = &FAnswers[f[1]];
+      // Written oldest first: the order of use carries over.
+      TAnswer& kept = FAnswers[f[1]];
+      kept.Used = ++FClock;
+      answer = &kept.Members;
     } else if (f[0] == "member" && f.size() == 11 && answer != nullptr) {
       TFaceMember m;
       m.File = f[1];
@@ -277,9 +301,10 @@ bool TFontAnswers::Load() {
 
 void TFontAnswers::Add(const std::string& Question, std::vector<TFaceMember> Answer,
                        FcConfig* Config, long long LoadedAt) {
-  FAnswers[Question] = std::move(Answer);
+  FAnswers[Question] = {std::move(Answer), ++FClock};
   FAsked.insert(Question);
-  if (!FFile.empty() && Config != nullptr) Save(Config, LoadedAt);
+  if (!FFile.empty() && Config != nullptr && Question.size() <= MaxQuestionBytes)
+    Save(Config, LoadedAt);
 }
 
 void TFontAnswers::Save(FcConfig* Config, long long LoadedAt) {
@@ -323,9 +348,15 @@ void TFontAnswers::Save(FcConfig* Config, long long LoadedAt) {
   // changed since, only this process's answers go under the new stamp.
   if (watches != FLoadedWatches)
     std::erase_if(FAnswers, [&](const auto& answer) { return !FAsked.contains(answer.first); });
-  for (const auto& [question, answer] : FAnswers) {
-    text += Line({"answer", question});
-    for (const TFaceMember& m : answer)
+  std::vector<const std::pair<const std::string, TAnswer>*> kept;
+  for (const auto& entry : FAnswers)
+    if (entry.first.size() <= MaxQuestionBytes) kept.push_back(&entry);
+  std::sort(kept.begin(), kept.end(),
+            [](const auto* a, const auto* b) { return a->second.Used > b->second.Used; });
+  if (kept.size() > MaxAnswers) kept.resize(MaxAnswers);
+  for (auto entry = kept.rbegin(); entry != kept.rend(); ++entry) {
+    text += Line({"answer", (*entry)->first});
+    for (const TFaceMember& m : (*entry)->second.Members)
       text += Line({"member", m.File, std::to_string(m.Index), m.Face, m.Style, m.FullName,
                     std::to_string(m.Weight), m.Italic ? "1" : "0", std::to_string(m.CharSet),
                     std::to_string(m.PitchAndFamily), std::to_string(m.FontType)});
@@ -335,6 +366,7 @@ void TFontAnswers::Save(FcConfig* Config, long long LoadedAt) {
   // Whole or not at all: readers never see a half-written file. Whatever
   // else is at the name (a pipe, a link) is not ours to write into.
   MakeFolders(FFile);
+  ClearFolder(FFile);
   try {
     TAtomicFile file(FFile, TReplaceRule::WholeName);
     file.Write(text);

@@ -8,6 +8,9 @@
 // are recorded with the answers and compared, by their status, on loading; any
 // difference drops every answer. It is the rule fontconfig applies to its own
 // caches.
+//
+// Only the answers used last are kept, a few dozen, and none about a name far
+// longer than font names run: a script trying names cannot slow every run.
 #pragma once
 
 #include "text/FontDatabase.h"
@@ -31,10 +34,11 @@ public:
   // empty when there is no such folder (no HOME).
   static std::string DefaultFile();
 
+  // Counts as a use: the answers used last are the ones kept.
   const std::vector<TFaceMember>* Find(const std::string& Question) const;
   // Records an answer fontconfig gave under Config, loaded at LoadedAt (a
-  // time(nullptr) value), and writes all answers back. Failing to write only
-  // means the next run asks fontconfig again.
+  // time(nullptr) value), and writes the answers to keep back. Failing to
+  // write only means the next run asks fontconfig again.
   void Add(const std::string& Question, std::vector<TFaceMember> Answer, FcConfig* Config,
            long long LoadedAt);
 
@@ -50,8 +54,14 @@ private:
   bool Load();
   void Save(FcConfig* Config, long long LoadedAt);
 
+  struct TAnswer {
+    std::vector<TFaceMember> Members;
+    mutable unsigned long long Used = 0; // FClock at the last use
+  };
+
   std::string FFile;
-  std::map<std::string, std::vector<TFaceMember>> FAnswers;
+  std::map<std::string, TAnswer> FAnswers;
+  mutable unsigned long long FClock = 0;
   // What the answers read from the file were drawn from, and the questions
   // fontconfig answered in this process.
   std::vector<TWatched> FLoadedWatches;

@@ -62,4 +62,45 @@ TEST(FontAnswersFile, AnyChangedByteDropsEveryAnswer) {
   }
 }
 
+TEST(FontAnswersFile, OnlyTheAnswersUsedLastAreKept) {
+  TTempDir folder;
+  FcConfig* config = FcInitLoadConfig();
+  ASSERT_NE(config, nullptr);
+  const long long loadedAt = std::time(nullptr) + 3600;
+  const std::string longName(131000, 'x');
+  std::uintmax_t bytesAfter100 = 0;
+  {
+    TFontAnswers answers(folder / "answers");
+    answers.Add("sans", {Member("Used Face")}, config, loadedAt);
+    for (int i = 0; i < 1000; ++i) {
+      answers.Add("members\tname " + std::to_string(i), {}, config, loadedAt);
+      if (i % 10 == 0) answers.Find("sans");
+      if (i == 100) bytesAfter100 = fs::file_size(folder / "answers");
+    }
+    answers.Add("members\t" + longName, {}, config, loadedAt);
+  }
+  FcConfigDestroy(config);
+  EXPECT_LT(fs::file_size(folder / "answers"), bytesAfter100 + 1000);
+  const TFontAnswers kept(folder / "answers");
+  EXPECT_NE(kept.Find("sans"), nullptr) << "used all along";
+  for (int i = 980; i < 1000; ++i)
+    EXPECT_NE(kept.Find("members\tname " + std::to_string(i)), nullptr) << i;
+  EXPECT_EQ(kept.Find("members\tname 0"), nullptr);
+  EXPECT_EQ(kept.Find("members\t" + longName), nullptr);
+}
+
+TEST(FontAnswersFile, AFolderAtTheFilesNameGivesWay) {
+  TTempDir folder;
+  fs::create_directory(folder / "empty");
+  fs::create_directories(folder / "full/inside");
+  WriteFile(folder / "full/inside/note", "kept");
+  for (const char* name : {"empty", "full"}) {
+    Keep(folder / name, "Kept Face");
+    const TFontAnswers kept(folder / name);
+    ASSERT_NE(kept.Find("sans"), nullptr) << name;
+    EXPECT_EQ(kept.Find("sans")->at(0).Face, "Kept Face");
+  }
+  EXPECT_EQ(ReadFile(folder / "full.moved-aside-1/inside/note"), "kept");
+}
+
 } // namespace
