@@ -461,6 +461,12 @@ TScan Scan(V command, const std::vector<TOptionSpec>& table, const std::vector<V
     }
     scan.BareOptional = nullptr;
     if (c == '?' || c == ':') {
+      // Only the first mistake is told: the words for later ones, and their
+      // suggestions, would be work for nothing on a line of many.
+      if (scan.Error) {
+        scan.ErrorElement = element;
+        continue;
+      }
       const TOptionSpec* known = optopt >= 256 ? specs[std::size_t(optopt - 256)]
                                  : optopt      ? byShort(optopt)
                                                : nullptr;
