@@ -310,6 +310,8 @@ void RunRender(TRenderOptions o) {
   } catch (const EExportError& e) {
     throw ECliError(ShellStyle(e.what()));
   }
+  // The table's image is made; a run keeps no second copy of the pixels.
+  rendering->FPreview = TBitmap();
   if (const std::size_t done = table.RecolorListed(o.Recolor); done < o.Recolor.size())
     throw ECliError("--recolor: the rendering does not use the colour " +
                     ColorToHex(o.Recolor[done].first));

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <system_error>
+#include <unordered_map>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +32,7 @@ void TCTable::Prepare(TExportSource Source) {
   FColorCount = count;
   FLabel1 = "Uses color (total " + std::to_string(count) + "):";
 
+  FRendered.assign(table.Colors.begin(), table.Colors.begin() + count);
   FCells.assign(std::size_t((count + GridColumns - 1) / GridColumns * GridColumns), NoText);
   for (int i = 0; i < count; ++i) {
     FCells[std::size_t(i)] = std::to_string(table.Colors[std::size_t(i)]);
@@ -163,11 +166,68 @@ std::unique_ptr<TGif> TCTable::CutImage(const TRect& Rect) {
   for (int y = top; y < bottom && left < right; ++y)
     std::memcpy(cut.ScanLine(y - Rect.Top) + std::size_t(left - Rect.Left) * 3,
                 image.ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
+  return Indexed(cut);
+}
 
-  std::unique_ptr<TGif> g = TGif::CreateFromBitmap(cut);
+std::unique_ptr<TGif> TCTable::LineImage(const TRect& Rect, std::size_t Index) {
+  Gif();
+  if (!FSource.DrawLine) throw EExportError("The rendering gives no way to draw a line.");
+  std::unique_ptr<TGif> g;
+  {
+    // Gone before the file is written: the largest line weighs only once.
+    TBitmap line(Rect.Width(), Rect.Height());
+    FSource.DrawLine(Index, line, Rect.Left, Rect.Top);
+    ApplyEdits(line);
+    g = Indexed(line);
+  }
+  return g;
+}
+
+std::unique_ptr<TGif> TCTable::Indexed(const TBitmap& Image) const {
+  std::unique_ptr<TGif> g = TGif::CreateFromBitmap(Image);
   g->SetTransparentColor(FGif->GetTransparentColor());
   if (!Choices.Transparent) g->SetTransparent(false);
   return g;
+}
+
+void TCTable::ApplyEdits(TBitmap& Image) const {
+  const TGifColorTable& table = FGif->GetColorTable(0);
+  // A colour the table lists, also as the reduced colour a table of too many
+  // colours kept; else (ink that overlapped another line's) the nearest.
+  const auto entry = [this](TColor c) {
+    for (std::uint32_t mask : {0xFFFFFFFFu, 0xE0E0E0u, 0xC0E0E0u})
+      for (std::size_t i = 0; i < FRendered.size(); ++i)
+        if (FRendered[i] == (c & mask)) return i;
+    std::size_t best = 0;
+    long bestDistance = LONG_MAX;
+    for (std::size_t i = 0; i < FRendered.size(); ++i) {
+      const long r = long(GetRValue(c)) - GetRValue(FRendered[i]);
+      const long g = long(GetGValue(c)) - GetGValue(FRendered[i]);
+      const long b = long(GetBValue(c)) - GetBValue(FRendered[i]);
+      if (r * r + g * g + b * b < bestDistance) {
+        bestDistance = r * r + g * g + b * b;
+        best = i;
+      }
+    }
+    return best;
+  };
+  std::unordered_map<TColor, TColor> edited;
+  TColor last = clInvalid, lastEdited = clInvalid;
+  for (int y = 0; y < Image.Height(); ++y) {
+    std::uint8_t* p = Image.ScanLine(y);
+    for (int x = 0; x < Image.Width(); ++x, p += 3) {
+      const TColor c = RGB(p[2], p[1], p[0]);
+      if (c != last) {
+        auto [at, added] = edited.try_emplace(c, 0);
+        if (added) at->second = table.Colors[entry(c)];
+        last = c;
+        lastEdited = at->second;
+      }
+      p[0] = GetBValue(lastEdited);
+      p[1] = GetGValue(lastEdited);
+      p[2] = GetRValue(lastEdited);
+    }
+  }
 }
 
 bool TCTable::IsFileNameCorrect(const std::string& FileName) {
@@ -190,7 +250,8 @@ bool TCTable::IsFileNameCorrect(const std::string& FileName) {
 }
 
 void TCTable::SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,
-                      std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result) {
+                      std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result,
+                      std::optional<std::size_t> Line) {
   const std::string full = Folder + Name;
   if (!NameStaysInFolder(Name, FromText) || !IsFileNameCorrect(full)) {
     Platform.ErrorBox("File name [" + full + "] is not correct!");
@@ -204,7 +265,7 @@ void TCTable::SaveCut(const TRect& Rect, const std::string& Folder, const std::s
     return;
   }
   try {
-    CutImage(Rect)->SaveToFile(full);
+    (Line ? LineImage(Rect, *Line) : CutImage(Rect))->SaveToFile(full);
   } catch (const std::system_error& e) {
     // A name the file system takes in no folder shows only when it is made.
     const int error = e.code().value();

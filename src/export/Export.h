@@ -58,6 +58,13 @@ struct TExportSource {
   // DrawTextEx with DT_CALCRECT | DT_NOPREFIX from (0, 0, 1, 1) on FSurface's DC:
   // the right and bottom edges afterwards.
   std::function<TTextSize(std::string_view Text)> Measure;
+  // Line Index of Lines drawn alone over the background into Image, whose
+  // (0, 0) lies at (Left, Top) of Preview, so that a line's image holds no
+  // other line's ink. None: lines are cut from the preview.
+  std::function<void(std::size_t Index, TBitmap& Image, int Left, int Top)> DrawLine;
+  // Given when the rendering kept overhangs: the box in Preview of line
+  // Index's ink, shadow included (empty when none), by which its image grows.
+  std::function<TRect(std::size_t Index)> LineInk;
 };
 
 enum class TSaveKind {
@@ -215,6 +222,9 @@ public:
   // The edited image under Rect (right and bottom exclusive; white outside),
   // with the dialog's transparency.
   std::unique_ptr<TGif> CutImage(const TRect& Rect);
+  // Line Index drawn alone over Rect (Source().DrawLine), in the edited
+  // colours and with the dialog's transparency.
+  std::unique_ptr<TGif> LineImage(const TRect& Rect, std::size_t Index);
   // True when the file exists or its folder would take it. Makes nothing.
   static bool IsFileNameCorrect(const std::string& FileName);
 
@@ -226,8 +236,14 @@ private:
   bool GoOn(int Done, int Total) const { return !Progress || Progress(Done, Total); }
   // Cuts Rect and saves it as Folder + Name, or shows the error box. Name
   // must not leave Folder; FromText is the part of Name the user's text brought.
+  // Line, when given, is drawn alone (LineImage) rather than cut.
   void SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,
-               std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result);
+               std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result,
+               std::optional<std::size_t> Line = std::nullopt);
+  // The image's own colours, as the edits left them, and its transparency.
+  std::unique_ptr<TGif> Indexed(const TBitmap& Image) const;
+  // Pixels in the rendering's colours take the colour their entry has now.
+  void ApplyEdits(TBitmap& Image) const;
 
   // Entry Index of the table and its cell, then the pixels of the changed
   // entries, in one scan.
@@ -240,6 +256,7 @@ private:
   int FColorCount = 0;
   int FCharCount = 0;
   std::vector<std::string> FCells;
+  std::vector<TColor> FRendered; // the entries' colours as Prepare listed them
   std::string FLabel1 = "Uses color:";
   std::string FRS1 = "Save as HTML with using GIF as chars";
   std::string FRS2 = "Save strings as GIF files";

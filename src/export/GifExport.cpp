@@ -70,10 +70,17 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
     rect.Left += FSource.TextLeft;
     rect.Right += FSource.TextLeft;
     y += size.Height;
+    const std::size_t index = std::size_t(number - 1);
+    if (FSource.LineInk) {
+      const TRect ink = FSource.LineInk(index);
+      if (ink.Width() > 0 && ink.Height() > 0)
+        rect = {std::min(rect.Left, ink.Left), std::min(rect.Top, ink.Top),
+                std::max(rect.Right, ink.Right), std::max(rect.Bottom, ink.Bottom)};
+    }
     bool textUsed = false;
     const std::string name = ExpandMask(mask, number, line, &textUsed);
     SaveCut(rect, folder, name, textUsed ? std::string_view(line) : std::string_view(), Platform,
-            result);
+            result, FSource.DrawLine ? std::optional(index) : std::nullopt);
     if (!GoOn(++done, total)) {
       result.Stopped = true;
       break;

@@ -21,6 +21,12 @@ TExportSource ExportSourceOf(const TRenderResult& Rendering) {
       DrawTextEx(*dc, Text, rect, MeasureFlags);
       return TTextSize{rect.Right, rect.Bottom};
     };
+    const TRenderResult* rendering = &Rendering;
+    source.DrawLine = [rendering](std::size_t Index, TBitmap& Image, int Left, int Top) {
+      DrawLineAlone(*rendering, Index, Image, Left, Top);
+    };
+    if (Rendering.KeptOverhangs)
+      source.LineInk = [rendering](std::size_t Index) { return LineInk(*rendering, Index); };
   }
   return source;
 }

@@ -77,7 +77,61 @@ int CheckedSum(int a, int b) {
   return int(sum);
 }
 
+// The shadow, then the text over it, as a rendering draws them.
+void Paint(TDC& dc, const TRenderResult& r, std::string_view text, const TRect& at) {
+  const TTextOptions options = dc.TextOptions();
+  dc.SetBkMode(TRANSPARENT);
+  if (r.Shadow) {
+    dc.SetTextColor(r.ShadowColor);
+    const int d = r.ShadowDistance;
+    TRect shadowRect{at.Left + d, at.Top + d, at.Right + d, at.Bottom + d};
+    // A colour picture casts a shadow of its shape.
+    TTextOptions shadowOptions = options;
+    shadowOptions.PicturesAsInk = true;
+    dc.SetTextOptions(shadowOptions);
+    DrawTextEx(dc, text, shadowRect, r.DrawFlags);
+    dc.SetTextOptions(options);
+  }
+  dc.SetTextColor(r.TextColor);
+  TRect textRect = at;
+  DrawTextEx(dc, text, textRect, r.DrawFlags);
+}
+
+// Where line Index's cell row lies: its part of the text rectangle.
+TRect LineRect(const TRenderResult& r, std::size_t index) {
+  const int height = r.TextRect.Height() / int(r.Lines.size());
+  const int top = r.TextRect.Top + int(index) * height;
+  return {r.TextRect.Left, top, r.TextRect.Right, top + height};
+}
+
 } // namespace
+
+void DrawLineAlone(const TRenderResult& Rendering, std::size_t Index, TBitmap& Image, int Left,
+                   int Top) {
+  Image.Fill(Rendering.BackColor);
+  if (!Rendering.FSurface || Index >= Rendering.Lines.size() || Image.Empty()) return;
+  TDC dc({Image.Bits(), Image.Width(), -Image.Height(), std::ptrdiff_t(Image.Stride()), 24});
+  dc.SelectFont(Rendering.FSurface->FontHandle);
+  dc.SetTextOptions(Rendering.FSurface->DC->TextOptions());
+  // Edges blend over the background as they did on the whole surface.
+  dc.SelectBrush(Rendering.BackColor);
+  TRect at = LineRect(Rendering, Index);
+  at.Left -= Left;
+  at.Right -= Left;
+  at.Top -= Top;
+  at.Bottom -= Top;
+  Paint(dc, Rendering, Rendering.Lines[Index], at);
+}
+
+TRect LineInk(const TRenderResult& Rendering, std::size_t Index) {
+  if (!Rendering.FSurface || Index >= Rendering.Lines.size()) return {};
+  TRect ink = TextInkBounds(*Rendering.FSurface->DC, Rendering.Lines[Index],
+                            LineRect(Rendering, Index), Rendering.DrawFlags);
+  if (ink == TRect{}) return ink;
+  ink.Right += Rendering.ShadowDistance;
+  ink.Bottom += Rendering.ShadowDistance;
+  return ink;
+}
 
 std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& settings,
                                                          int logPixelsY,
@@ -94,6 +148,9 @@ std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& 
   result.Shadow = settings.Shadow;
   result.Shaped = settings.Shaping;
   result.BackColor = settings.BackColor;
+  result.TextColor = settings.TextColor;
+  result.ShadowColor = settings.ShadowColor;
+  result.KeptOverhangs = settings.KeepOverhangs;
   result.DrawFlags = DrawFlags(settings.Align);
 
   const LOGFONT description =
@@ -138,26 +195,11 @@ std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& 
   TFastDIB& surface = *result.FSurface;
   surface.DC->SelectBrush(settings.BackColor);
   surface.FillArea({0, 0, width, height});
-  surface.SetTextTransparent(true);
-  if (settings.Shadow) {
-    surface.ApplyTextColor(settings.ShadowColor);
-    TRect shadowRect = result.TextRect;
-    shadowRect.Left += d;
-    shadowRect.Top += d;
-    shadowRect.Right += d;
-    shadowRect.Bottom += d;
-    // A colour picture casts a shadow of its shape.
-    TTextOptions shadowOptions = options;
-    shadowOptions.PicturesAsInk = true;
-    surface.DC->SetTextOptions(shadowOptions);
-    DrawTextEx(*surface.DC, result.Text, shadowRect, result.DrawFlags);
-    surface.DC->SetTextOptions(options);
-  }
-  surface.ApplyTextColor(settings.TextColor);
-  TRect textRect = result.TextRect;
-  DrawTextEx(*surface.DC, result.Text, textRect, result.DrawFlags);
+  Paint(*surface.DC, result, result.Text, result.TextRect);
 
   result.FPreview.SetSize(width, height);
   surface.CopyTo(result.FPreview, 0, 0);
+  // The preview holds the pixels now; a second copy would only weigh.
+  surface.ReleasePixels();
   return result;
 }

@@ -20,9 +20,11 @@
 #include <string>
 #include <vector>
 
-// The most pixels a rendering may have. Its surface, its preview and the
-// colour table's image of it each hold a copy (about 10 bytes a pixel in
-// all), so 2^25 pixels (8192 x 4096, say) keep a run within some 340 MB.
+// The most pixels a rendering may have. The preview holds 3 bytes a pixel
+// (the surface lets its own go once copied), the colour table's image 4 with
+// its indices, and a line drawn alone for its file 4 a pixel of the line; a
+// command-line run lets the preview go once the table is made. So 2^25 pixels
+// (8192 x 4096, say) keep a run within some 340 MB.
 constexpr std::int64_t MaxRenderPixels = std::int64_t(1) << 25;
 // The largest width or height a GIF can hold.
 constexpr int MaxGifSide = 65535;
@@ -47,9 +49,9 @@ private:
 struct TRenderResult {
   // (W + d) x (H + d) pixels at 24 bits: W the widest line (or the user
   // width), H all lines, d the shadow distance; wider and taller by the ink
-  // outside the cells when overhangs are kept. Its DC keeps the rendering
-  // font and text options selected, so that text measured on it gets the
-  // rendering's metrics.
+  // outside the cells when overhangs are kept. Its pixels are released once
+  // copied into FPreview; its DC keeps the rendering font and text options
+  // selected, so that text measured on it gets the rendering's metrics.
   std::unique_ptr<TFastDIB> FSurface;
   TBitmap FPreview; // the surface's pixels, top row first
   TAlign FAlign = TAlign::Left;
@@ -61,9 +63,21 @@ struct TRenderResult {
   int ShadowDistance = 0; // d: 0 without a shadow
   bool Shaped = false;    // drawn with kerning and shaping
   TColor BackColor = 0;
-  unsigned DrawFlags = 0; // what the lines were drawn with
+  TColor TextColor = 0;
+  TColor ShadowColor = 0;
+  bool KeptOverhangs = false; // the surface grew by the ink outside the cells
+  unsigned DrawFlags = 0;     // what the lines were drawn with
   TRect TextRect; // (0, 0, W, H), moved by kept overhangs: where the text lies, shadow aside
 };
+
+// Line Index of Lines drawn alone, shadow and all, as the rendering drew it,
+// over the background: Image's (0, 0) lies at (Left, Top) of FPreview. No ink
+// of another line reaches it; what falls outside Image is cut.
+void DrawLineAlone(const TRenderResult& Rendering, std::size_t Index, TBitmap& Image, int Left,
+                   int Top);
+// The box in FPreview of every pixel line Index inks, its shadow's included;
+// empty (all zero) when it inks none.
+TRect LineInk(const TRenderResult& Rendering, std::size_t Index);
 
 // The rasteriser of one window: "Update" and "Convert" call RenderText with
 // the settings read from the controls. It keeps the font template of the last

@@ -182,6 +182,15 @@ void TFastDIB::ReleaseResources() {
   Pixels = nullptr;
 }
 
+void TFastDIB::ReleasePixels() {
+  if (DC && DC->Pixels().Bits) DC->SetPixels({nullptr, 0, 0, 0, DC->Pixels().BitsPerPixel});
+  Rows.clear();
+  RowCount = 0;
+  FMemory.reset();
+  OwnsPixels = false;
+  Pixels = nullptr;
+}
+
 TColor TFastDIB::GetPixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= Width() || y >= RowCount) return clInvalid;
   const std::uint8_t* row = ScanLine(y);

@@ -64,6 +64,8 @@ public:
   void AllocateEx(std::uint8_t* memory, int width, int height, int bitsPerPixel,
                   std::uint8_t redBits, std::uint8_t greenBits, std::uint8_t blueBits);
   void ReleaseResources();
+  // The pixels go; the size, the font and the DC stay, the DC measuring only.
+  void ReleasePixels();
 
   // Copies the whole surface unscaled to (x, y) of target, clipped to it.
   // A 24-bit surface arrives byte for byte; other depths are expanded.
