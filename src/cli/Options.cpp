@@ -141,7 +141,9 @@ const TOptionSpec RenderOptions[] = {
     {"style", 0, TArg::Required, "STYLE",
      "one of the styles `fonts FACE` lists\n(default: the first)",
      [](L& c, V v, bool) { c.Render.StyleName = std::string(v); }},
-    {"size", 's', TArg::Required, "N", "1 to 1000 (default 30)",
+    {"size", 's', TArg::Required, "N",
+     "the face's line height (its cell), not its em,\n1 to 1000 (default 30); in pt, points "
+     "at --dpi",
      [](L& c, V v, bool) { c.Render.Settings.Size = ParseSize(v); }},
     {"unit", 0, TArg::Required, "px|pt", "unit of --size (default px)",
      [](L& c, V v, bool) {
@@ -162,9 +164,11 @@ const TOptionSpec RenderOptions[] = {
          "draw a character the face lacks as its empty box,\nnot from an installed face that "
          "has it",
          [](L& c, V, bool) { c.Render.Settings.Fallback = false; }),
-    Flag("keep-overhangs",
-         "grow the image by ink outside the cells (tall\naccents, italic overhangs) instead of "
-         "cutting it off",
+    Flag("clip-to-cells",
+         "cut off ink outside the cells (tall accents,\nitalic overhangs): the image is as "
+         "large as the\ncells; by default it grows by that ink",
+         [](L& c, V, bool) { c.Render.Settings.KeepOverhangs = false; }),
+    Flag("keep-overhangs", "grow the image by ink outside the cells (the\ndefault)",
          [](L& c, V, bool) { c.Render.Settings.KeepOverhangs = true; }),
 
     Heading("Look (COLOUR: #RGB, #RRGGBB or a CSS name such as navy):"),

@@ -25,7 +25,11 @@ struct TRenderOptions {
   // FaceName empty: fontconfig's match for sans-serif. Bold and Italic come
   // from StyleName once the face is known. Lines are filled at parse time
   // except from a text file.
-  TRenderSettings Settings;
+  TRenderSettings Settings = [] {
+    TRenderSettings s;
+    s.KeepOverhangs = true; // as the window starts: no letter is cut
+    return s;
+  }();
   std::optional<std::string> StyleName; // none: the face's first listed style
   int Dpi = DefaultDpi;
 

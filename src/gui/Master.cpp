@@ -151,6 +151,13 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
   SpinSize->SetDecimal(1); // shown in "pt" only
   SpinSize->SetValue(30);
   SpinSize->setGeometry(69, 122, 40, SpinHeight);
+  {
+    const QString hint =
+        QStringLiteral("The face's line height (its cell), not its em: letters draw smaller. "
+                       "In pt, points at the screen's dpi.");
+    SpinSize->setToolTip(hint);
+    SpinSize->setAccessibleDescription(hint);
+  }
   Label5 = new QLabel(QStringLiteral("Size"), this);
   CBUnit = MakeList(this, {QStringLiteral("px"), QStringLiteral("pt")});
   CBUnit->setGeometry(116, 121, 41, ComboHeight);
@@ -243,6 +250,7 @@ TMaster::TMaster(IExportPlatform& Platform, IWidgetPlatform& WidgetPlatform,
   CBOverhangs = new QCheckBox(QStringLiteral("Keep overhangs"), this);
   CBShaping->setObjectName(QStringLiteral("CBShaping"));
   CBOverhangs->setObjectName(QStringLiteral("CBOverhangs"));
+  CBOverhangs->setChecked(true); // no letter is cut unless asked
 
   PMenu = new QMenu(this);
   PMenu->setFont(font());

@@ -1,4 +1,4 @@
-// `render` with kerning and shaping, fallback faces and kept overhangs.
+// `render` with kerning and shaping, fallback faces and overhangs kept or cut.
 #include "Inspected.h"
 
 using namespace clitest;
@@ -40,9 +40,9 @@ TEST(TextOptions, EachOptionChangesTheImageAsItSays) {
        {"--font", "DejaVu Sans", "--size", "40", "--text", "AVAVAV", "--shaping"},
        true,
        false},
-      {"--keep-overhangs keeps a tall accent",
+      {"--clip-to-cells cuts a tall accent",
+       {"--font", "DejaVu Serif", "--size", "40", "--text", "\xE1\xBB\x96", "--clip-to-cells"},
        {"--font", "DejaVu Serif", "--size", "40", "--text", "\xE1\xBB\x96"},
-       {"--font", "DejaVu Serif", "--size", "40", "--text", "\xE1\xBB\x96", "--keep-overhangs"},
        false,
        true},
   };
@@ -55,6 +55,39 @@ TEST(TextOptions, EachOptionChangesTheImageAsItSays) {
     EXPECT_EQ(withRun.Out + withRun.Err, "") << c.What;
     EXPECT_EQ(with.Width < plain.Width, c.Narrower) << c.What;
     EXPECT_EQ(with.Height > plain.Height, c.Taller) << c.What;
+  }
+}
+
+TEST(TextOptions, NoLetterIsCutAtTheDefaultSettings) {
+  struct Case {
+    const char* Face;
+    const char* Style;
+    const char* Text;
+  } cases[] = {
+      {"DejaVu Serif", "Book", "\xE1\xBB\x96 \xE1\xBA\xAA \xE1\xBA\xB6"}, // Ỗ Ẫ Ặ
+      {"DejaVu Sans", "Oblique", "Jiff"},
+  };
+  // The pixels that are not white in the one image of dir/out.gif.
+  const auto ink = [](const TTempDir& dir) {
+    const TInspected gif =
+        ParseInspect(RunCli({"inspect", (dir / "out.gif").string(), "--indices"}).Out);
+    std::size_t n = 0;
+    for (std::uint8_t i : gif.Indices(0))
+      n += gif.Tables.at(0).at(i) != "#FFFFFF";
+    return n;
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> font{"--font", c.Face, "--style", c.Style, "--size", "48"};
+    TTempDir plain, roomy;
+    std::vector<std::string> args = font;
+    args.insert(args.end(), {"--text", c.Text});
+    ASSERT_EQ(Render(plain, args).first.Exit, 0) << c.Text;
+    // Cut to cells, but with room all round: nothing reaches outside.
+    args = font;
+    args.insert(args.end(), {"--clip-to-cells", "--text", "", "--text",
+                             std::string("  ") + c.Text + "  ", "--text", ""});
+    ASSERT_EQ(Render(roomy, args).first.Exit, 0) << c.Text;
+    EXPECT_EQ(ink(plain), ink(roomy)) << c.Text;
   }
 }
 
