@@ -432,6 +432,14 @@ void DesignCell(FT_Face face, double& ascent, double& descent) {
   }
 }
 
+// FreeType leaves units_per_EM unset for a face of bitmaps only (colour
+// emoji); its head table still has the em its metrics are in.
+double UnitsPerEm(FT_Face face) {
+  if (face->units_per_EM > 0) return face->units_per_EM;
+  const auto* head = static_cast<const TT_Header*>(FT_Get_Sfnt_Table(face, FT_SFNT_HEAD));
+  return head != nullptr && head->Units_Per_EM > 0 ? head->Units_Per_EM : 1000;
+}
+
 struct TChoice {
   TFaceMember Member;
   std::shared_ptr<text_detail::TFaceFile> File;
@@ -484,7 +492,7 @@ TFontHandle CreateFontIndirect(const LOGFONT& lf) {
 
   // A positive height is the cell, a negative one the em, zero a default.
   const int asked = lf.lfHeight == 0 ? 16 : lf.lfHeight;
-  const double upem = face->units_per_EM > 0 ? face->units_per_EM : 1000;
+  const double upem = UnitsPerEm(face);
   double designAscent = 0, designDescent = 0;
   DesignCell(face, designAscent, designDescent);
   const double designCell = designAscent + designDescent;

@@ -384,3 +384,17 @@ TEST(TextInk, TheBoundsOfWhatIsDrawnReachOutsideTheCells) {
   EXPECT_NEAR(drawn.Right, asked.Right, 1);
   EXPECT_NEAR(drawn.Bottom, asked.Bottom, 1);
 }
+
+TEST(ColourGlyphs, TheEmojiFaceChosenDrawsAtTheSizeFallbackGives) {
+  for (int height : {20, 48, 90})
+    for (TTextOptions options : {Plain, ShapedWithFallback}) {
+      SCOPED_TRACE(std::to_string(height) + (options.Shaping ? " shaped" : ""));
+      const TRect chosen =
+          RenderWith(Font("Noto Color Emoji", height), "\U0001F44D", options).Ink(White);
+      TTextOptions fallback = options;
+      fallback.Fallback = true;
+      const TRect found =
+          RenderWith(Font("DejaVu Sans", height), "\U0001F44D", fallback).Ink(White);
+      EXPECT_NEAR(chosen.Bottom - chosen.Top, found.Bottom - found.Top, 2);
+    }
+}
