@@ -342,8 +342,8 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
   // the face that has it, with fallback); shaped, each line is laid out
   // once, for measuring and drawing alike.
   const bool plain = !options.Shaping;
-  const auto faceOf = [&](char32_t ch) -> text_detail::TFontInstance& {
-    return options.Fallback ? impl.FaceFor(ch) : glyphs;
+  const auto faceOf = [&](std::u32string_view line, std::size_t at) -> text_detail::TFontInstance& {
+    return options.Fallback ? text_detail::FaceAt(impl, line, at) : glyphs;
   };
   std::shared_ptr<text_detail::TLaidOutText> laidOut;
   if (!plain) {
@@ -365,8 +365,9 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
   for (std::size_t i = 0; i < lines.Count(); ++i) {
     long long width = 0;
     if (plain) {
-      for (char32_t ch : lines.Line(i))
-        width += faceOf(ch).Advance(ch);
+      const std::u32string_view line = lines.Line(i);
+      for (std::size_t at = 0; at < line.size(); ++at)
+        width += faceOf(line, at).Advance(line[at]);
     } else {
       width = laidOut->Lines[i].Width;
     }
@@ -397,8 +398,10 @@ int DrawTextEx(TDC& dc, std::string_view text, TRect& rect, unsigned format) {
     inks.clear();
     if (plain) {
       int pen = x;
-      for (char32_t ch : lines.Line(i)) {
-        text_detail::TFontInstance& face = faceOf(ch);
+      const std::u32string_view line = lines.Line(i);
+      for (std::size_t at = 0; at < line.size(); ++at) {
+        const char32_t ch = line[at];
+        text_detail::TFontInstance& face = faceOf(line, at);
         const text_detail::TGlyph& glyph = face.Glyph(ch);
         if (!glyph.Coverage.empty()) {
           const int gx = pen + glyph.Left, gy = baseline - glyph.Top;

@@ -19,6 +19,8 @@
 #include <mutex>
 #include <optional>
 
+using text_detail::EmojiSelector;
+using text_detail::TextSelector;
 using text_detail::TFaceMember;
 using text_detail::TFontDatabase;
 using text_detail::TFontInstance;
@@ -373,6 +375,38 @@ bool TFont::AntiAliased() const {
   return FImpl->AntiAliased;
 }
 
+namespace {
+
+// Keys of Fallbacks.Chosen for a character asked in a form, above every
+// code point.
+constexpr char32_t ColourFormKey = 0x40000000u;
+constexpr char32_t TextFormKey = 0x20000000u;
+
+// An instance of a face standing in for `font`, at its size; null when the
+// file will not load.
+std::shared_ptr<TFontInstance> StandIn(const TFont::TImpl& font, const TFaceMember& member) {
+  const TInstanceKey& own = font.Instance->Key();
+  TInstanceKey key{member.File,
+                   member.Index,
+                   own.Ppem26_6,
+                   own.Mono,
+                   font.Weight >= FW_SEMIBOLD && font.Weight - member.Weight >= 200,
+                   font.Italic && !member.Italic};
+  std::shared_ptr<TFontInstance> face = FindInstance(key);
+  try {
+    if (face == nullptr) {
+      face = std::make_shared<TFontInstance>(
+          key, TFontDatabase::Instance().Open(member.File, member.Index));
+      KeepInstance(face);
+    }
+  } catch (const ETextError&) {
+    return nullptr; // a file that will not load: the box, as without it
+  }
+  return face;
+}
+
+} // namespace
+
 text_detail::TFontInstance& TFont::TImpl::FaceFor(char32_t ch) const {
   if (Instance->HasChar(ch)) return *Instance;
   auto [chosen, added] = Fallbacks.Chosen.try_emplace(ch, -1);
@@ -385,23 +419,31 @@ text_detail::TFontInstance& TFont::TImpl::FaceFor(char32_t ch) const {
   TFontDatabase& db = TFontDatabase::Instance();
   const std::optional<TFaceMember> member = db.FaceFor(ch, Weight, Italic);
   if (!member) return *Instance;
-  const TInstanceKey& own = Instance->Key();
-  TInstanceKey key{member->File,
-                   member->Index,
-                   own.Ppem26_6,
-                   own.Mono,
-                   Weight >= FW_SEMIBOLD && Weight - member->Weight >= 200,
-                   Italic && !member->Italic};
-  std::shared_ptr<TFontInstance> face = FindInstance(key);
-  try {
-    if (face == nullptr) {
-      face = std::make_shared<TFontInstance>(key, db.Open(member->File, member->Index));
-      KeepInstance(face);
+  std::shared_ptr<TFontInstance> face = StandIn(*this, *member);
+  if (face == nullptr || !face->HasChar(ch)) return *Instance;
+  chosen->second = int(Fallbacks.Faces.size());
+  Fallbacks.Faces.push_back(std::move(face));
+  return *Fallbacks.Faces.back();
+}
+
+text_detail::TFontInstance& TFont::TImpl::FaceFor(char32_t ch, char32_t selector) const {
+  const bool colour = selector == EmojiSelector;
+  if (!colour && selector != TextSelector) return FaceFor(ch);
+  if (Instance->HasChar(ch) && (!colour || Instance->HasColour())) return *Instance;
+  auto [chosen, added] =
+      Fallbacks.Chosen.try_emplace(ch | (colour ? ColourFormKey : TextFormKey), -1);
+  if (!added) return chosen->second < 0 ? FaceFor(ch) : *Fallbacks.Faces[chosen->second];
+  for (std::size_t i = 0; i < Fallbacks.Faces.size(); ++i)
+    if (Fallbacks.Faces[i]->HasColour() == colour && Fallbacks.Faces[i]->HasChar(ch)) {
+      chosen->second = int(i);
+      return *Fallbacks.Faces[i];
     }
-  } catch (const ETextError&) {
-    return *Instance; // a file that will not load: the box, as without it
-  }
-  if (!face->HasChar(ch)) return *Instance;
+  // No face has that form: the character as it comes without the selector.
+  const std::optional<TFaceMember> member =
+      TFontDatabase::Instance().FaceInForm(ch, Weight, Italic, colour);
+  if (!member) return FaceFor(ch);
+  std::shared_ptr<TFontInstance> face = StandIn(*this, *member);
+  if (face == nullptr || !face->HasChar(ch)) return FaceFor(ch);
   chosen->second = int(Fallbacks.Faces.size());
   Fallbacks.Faces.push_back(std::move(face));
   return *Fallbacks.Faces.back();

@@ -78,6 +78,9 @@ using TFcPatternPtr = std::unique_ptr<FcPattern, TFcPatternDeleter>;
 using TFcFontSetPtr = std::unique_ptr<FcFontSet, TFcFontSetDeleter>;
 using TFcObjectSetPtr = std::unique_ptr<FcObjectSet, TFcObjectSetDeleter>;
 
+// The language fontconfig gives emoji faces.
+const FcChar8* const EmojiLanguage = reinterpret_cast<const FcChar8*>("und-zsye");
+
 TFcFontSetPtr List(FcConfig* config, FcPattern* pattern) {
   TFcObjectSetPtr objects(FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_WEIGHT,
                                            FC_SLANT, FC_VARIABLE, FC_SCALABLE, FC_SPACING,
@@ -348,6 +351,43 @@ std::optional<TFaceMember> TFontDatabase::FaceFor(char32_t ch, int weight, bool 
       found = Describe(sorted->fonts[i]);
   }
   FFaceFor.emplace(key, found);
+  return found;
+}
+
+std::optional<TFaceMember> TFontDatabase::FaceInForm(char32_t ch, int weight, bool italic,
+                                                     bool colour) {
+  std::lock_guard lock(FMutex);
+  const auto key = std::make_tuple(ch, weight, italic, colour);
+  if (auto it = FFaceInForm.find(key); it != FFaceInForm.end()) return it->second;
+  std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> wanted(FcCharSetCreate(),
+                                                                 &FcCharSetDestroy);
+  FcCharSetAddChar(wanted.get(), FcChar32(ch));
+  TFcPatternPtr pattern(FcPatternCreate());
+  FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get());
+  FcPatternAddInteger(pattern.get(), FC_WEIGHT,
+                      FcWeightFromOpenType(weight <= 0 ? FW_NORMAL : std::min(weight, 1000)));
+  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern.get(), FC_COLOR, colour ? FcTrue : FcFalse);
+  if (colour) FcPatternAddString(pattern.get(), FC_LANG, EmojiLanguage);
+  FcConfigSubstitute(Config(), pattern.get(), FcMatchPattern);
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  TFcFontSetPtr sorted(FcFontSort(Config(), pattern.get(), FcFalse, nullptr, &result));
+  std::optional<TFaceMember> found;
+  for (int i = 0; sorted != nullptr && i < sorted->nfont && !found; ++i) {
+    FcPattern* font = sorted->fonts[i];
+    FcCharSet* has = nullptr;
+    FcBool isColour = FcFalse;
+    FcPatternGetBool(font, FC_COLOR, 0, &isColour);
+    FcLangSet* languages = nullptr;
+    const bool emoji = FcPatternGetLangSet(font, FC_LANG, 0, &languages) == FcResultMatch &&
+                       FcLangSetHasLang(languages, EmojiLanguage) == FcLangEqual;
+    if ((colour ? isColour || emoji : !isColour) &&
+        FcPatternGetCharSet(font, FC_CHARSET, 0, &has) == FcResultMatch &&
+        FcCharSetHasChar(has, FcChar32(ch)) && !FcString(font, FC_FILE).empty())
+      found = Describe(font);
+  }
+  FFaceInForm.emplace(key, found);
   return found;
 }
 

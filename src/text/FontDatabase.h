@@ -79,6 +79,9 @@ public:
   // The installed font fontconfig finds best for a character among those that
   // have it, nearest to the weight and slant; nothing when none has it.
   std::optional<TFaceMember> FaceFor(char32_t ch, int weight, bool italic);
+  // As FaceFor, among the colour emoji faces (fontconfig's colour property or
+  // emoji language) or among the faces without colour glyphs.
+  std::optional<TFaceMember> FaceInForm(char32_t ch, int weight, bool italic, bool colour);
   // Opens (or reuses) a font file; throws ETextError when it cannot be loaded.
   std::shared_ptr<TFaceFile> Open(const std::string& file, int index);
 
@@ -102,6 +105,7 @@ private:
   std::optional<std::vector<TFaceMember>> FFaces;
   std::map<std::pair<std::string, int>, std::weak_ptr<TFaceFile>> FOpen;
   std::map<std::tuple<char32_t, int, bool>, std::optional<TFaceMember>> FFaceFor;
+  std::map<std::tuple<char32_t, int, bool, bool>, std::optional<TFaceMember>> FFaceInForm;
 };
 
 } // namespace text_detail

@@ -38,6 +38,10 @@ struct TGlyph {
 // under keys above every code point.
 constexpr char32_t GlyphIndexKey = 0x80000000u;
 
+// Variation selectors asking for a character's colour (emoji) or text form.
+constexpr char32_t EmojiSelector = 0xFE0F;
+constexpr char32_t TextSelector = 0xFE0E;
+
 struct TInstanceKey {
   std::string File;
   int Index = 0;
@@ -130,4 +134,9 @@ struct TFont::TImpl {
   // The face drawing a code point: this one when it has the character or
   // when no installed face has it, else the face fontconfig finds best.
   text_detail::TFontInstance& FaceFor(char32_t ch) const;
+  // The face drawing a code point followed by a variation selector: for
+  // U+FE0F a colour face (this one when it is one and has the character),
+  // for U+FE0E this one when it has the character, else a face without
+  // colour glyphs; as FaceFor(ch) when no face has that form.
+  text_detail::TFontInstance& FaceFor(char32_t ch, char32_t selector) const;
 };

@@ -22,6 +22,10 @@ bool Clings(char32_t ch) {
          p->category == UTF8PROC_CATEGORY_ME || p->ignorable;
 }
 
+bool IsFormSelector(char32_t ch) {
+  return ch == EmojiSelector || ch == TextSelector;
+}
+
 void NoteMissing(char32_t ch, std::u32string* missing) {
   if (missing != nullptr && !IsInvisible(ch) && missing->find(ch) == std::u32string::npos)
     missing->push_back(ch);
@@ -33,7 +37,7 @@ void Unshaped(const TFont::TImpl& font, std::u32string_view line, const TTextOpt
   long long pen = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char32_t ch = line[i];
-    TFontInstance& face = options.Fallback ? font.FaceFor(ch) : *font.Instance;
+    TFontInstance& face = options.Fallback ? FaceAt(font, line, i) : *font.Instance;
     if (!face.HasChar(ch)) NoteMissing(ch, missing);
     layout.Glyphs.push_back({&face, ch, int(pen), 0, i});
     pen += face.Advance(ch);
@@ -106,12 +110,14 @@ void Shaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptio
   for (std::size_t i = 0; i < n; ++i) {
     const char32_t ch = line[i];
     if (options.Fallback) {
-      // A mark after a letter from another face stays with that face.
-      if (i > 0 && faces[i - 1] != font.Instance.get() && Clings(ch) &&
-          (faces[i - 1]->HasChar(ch) || IsInvisible(ch)))
+      // A mark after a letter from another face stays with that face, and a
+      // variation selector with its character whatever the face: the
+      // shaper hides one the face lacks.
+      if (i > 0 && (IsFormSelector(ch) || (faces[i - 1] != font.Instance.get() && Clings(ch) &&
+                                           (faces[i - 1]->HasChar(ch) || IsInvisible(ch)))))
         faces[i] = faces[i - 1];
       else
-        faces[i] = &font.FaceFor(ch);
+        faces[i] = &FaceAt(font, line, i);
     }
     if (!faces[i]->HasChar(ch)) NoteMissing(ch, missing);
   }
@@ -178,6 +184,17 @@ void Shaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptio
 }
 
 } // namespace
+
+TFontInstance& FaceAt(const TFont::TImpl& font, std::u32string_view line, std::size_t i) {
+  const char32_t ch = line[i];
+  if (i + 1 < line.size() && IsFormSelector(line[i + 1]) && !IsFormSelector(ch))
+    return font.FaceFor(ch, line[i + 1]);
+  if (i > 0 && IsFormSelector(ch) && !IsFormSelector(line[i - 1])) {
+    TFontInstance& base = FaceAt(font, line, i - 1);
+    if (base.HasChar(ch)) return base;
+  }
+  return font.FaceFor(ch);
+}
 
 bool IsInvisible(char32_t ch) {
   const utf8proc_property_t* p = utf8proc_get_property(utf8proc_int32_t(ch));

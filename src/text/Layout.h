@@ -42,6 +42,11 @@ struct TLaidOutText {
 void LayOutLine(const TFont::TImpl& font, std::u32string_view line, const TTextOptions& options,
                 TLineLayout& layout, std::u32string* missing = nullptr);
 
+// The face drawing line[i] with fallback: a variation selector after a
+// character asks for its colour or text form, and goes with it where that
+// face has the selector.
+TFontInstance& FaceAt(const TFont::TImpl& font, std::u32string_view line, std::size_t i);
+
 // Whether a character draws nothing of its own: a control or an invisible
 // format character (joiners, variation selectors, bidi marks).
 bool IsInvisible(char32_t ch);

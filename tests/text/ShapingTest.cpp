@@ -385,6 +385,32 @@ TEST(TextInk, TheBoundsOfWhatIsDrawnReachOutsideTheCells) {
   EXPECT_NEAR(drawn.Bottom, asked.Bottom, 1);
 }
 
+TEST(ColourGlyphs, AVariationSelectorAsksForTheColourOrTheTextForm) {
+  struct Row {
+    const char* face;
+    const char* text;
+    bool fallback;
+    bool colour;
+  } rows[] = {
+      {"DejaVu Sans", "\u2764\uFE0F", true, true},
+      {"DejaVu Sans", "\u263A\uFE0F", true, true},
+      {"DejaVu Sans", "a\u270C\uFE0Fb", true, true},
+      {"DejaVu Sans", "\u2764\uFE0E\u263A\uFE0E\u270C\uFE0E", true, false},
+      {"DejaVu Sans", "\u2764\u263A\u270C", true, false},
+      // Another face's text form for a character the face lacks.
+      {"Liberation Sans", "\u2764\uFE0E", true, false},
+      // Without fallback the face draws everything.
+      {"DejaVu Sans", "\u2764\uFE0F", false, false},
+  };
+  for (const Row& row : rows)
+    for (bool shaping : {false, true}) {
+      SCOPED_TRACE(std::string(row.face) + " " + row.text + (shaping ? " shaped" : ""));
+      const TTestSurface s = RenderWith(Font(row.face, 40), row.text, {shaping, row.fallback});
+      EXPECT_EQ(HasColour(s), row.colour);
+      EXPECT_TRUE(s.GuardsIntact());
+    }
+}
+
 TEST(ColourGlyphs, TheEmojiFaceChosenDrawsAtTheSizeFallbackGives) {
   for (int height : {20, 48, 90})
     for (TTextOptions options : {Plain, ShapedWithFallback}) {
