@@ -22,10 +22,6 @@ bool Clings(char32_t ch) {
          p->category == UTF8PROC_CATEGORY_ME || p->ignorable;
 }
 
-bool IsFormSelector(char32_t ch) {
-  return ch == EmojiSelector || ch == TextSelector;
-}
-
 void NoteMissing(char32_t ch, std::u32string* missing) {
   if (missing != nullptr && !IsInvisible(ch) && missing->find(ch) == std::u32string::npos)
     missing->push_back(ch);
@@ -185,7 +181,7 @@ void Shaped(const TFont::TImpl& font, std::u32string_view line, const TTextOptio
 
 } // namespace
 
-TFontInstance& FaceAt(const TFont::TImpl& font, std::u32string_view line, std::size_t i) {
+TFontInstance& SelectedFaceAt(const TFont::TImpl& font, std::u32string_view line, std::size_t i) {
   const char32_t ch = line[i];
   if (i + 1 < line.size() && IsFormSelector(line[i + 1]) && !IsFormSelector(ch))
     return font.FaceFor(ch, line[i + 1]);

@@ -42,10 +42,23 @@ struct TLaidOutText {
 void LayOutLine(const TFont::TImpl& font, std::u32string_view line, const TTextOptions& options,
                 TLineLayout& layout, std::u32string* missing = nullptr);
 
-// The face drawing line[i] with fallback: a variation selector after a
-// character asks for its colour or text form, and goes with it where that
-// face has the selector.
-TFontInstance& FaceAt(const TFont::TImpl& font, std::u32string_view line, std::size_t i);
+inline bool IsFormSelector(char32_t ch) {
+  return ch == EmojiSelector || ch == TextSelector;
+}
+
+// The face drawing line[i] beside a variation selector: the selector asks
+// for its character's colour or text form, and goes with it where that face
+// has the selector.
+TFontInstance& SelectedFaceAt(const TFont::TImpl& font, std::u32string_view line, std::size_t i);
+
+// The face drawing line[i] with fallback. Inline: every character of every
+// line asks, and few have a selector.
+inline TFontInstance& FaceAt(const TFont::TImpl& font, std::u32string_view line, std::size_t i) {
+  const char32_t ch = line[i];
+  if (IsFormSelector(ch) || (i + 1 < line.size() && IsFormSelector(line[i + 1])))
+    return SelectedFaceAt(font, line, i);
+  return font.Instance->HasChar(ch) ? *font.Instance : font.FaceFor(ch);
+}
 
 // Whether a character draws nothing of its own: a control or an invisible
 // format character (joiners, variation selectors, bidi marks).
