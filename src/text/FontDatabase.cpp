@@ -357,6 +357,8 @@ std::optional<TFaceMember> TFontDatabase::FaceFor(char32_t ch, int weight, bool 
 std::optional<TFaceMember> TFontDatabase::FaceInForm(char32_t ch, int weight, bool italic,
                                                      bool colour) {
   std::lock_guard lock(FMutex);
+  // What no face has, no face has in a form.
+  if (!FaceFor(ch, weight, italic)) return std::nullopt;
   const auto key = std::make_tuple(ch, weight, italic, colour);
   if (auto it = FFaceInForm.find(key); it != FFaceInForm.end()) return it->second;
   std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> wanted(FcCharSetCreate(),
