@@ -1,5 +1,6 @@
 #include "base/AtomicFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,39 +17,90 @@
 
 namespace {
 
-// The temporaries being written, where a signal handler can read them: fixed
-// slots of plain characters, each published by an atomic state. Saves nest
-// (one may start from another's progress report), hence more than one.
-enum TSlotState : int { Free, Filling, Live };
-struct TPendingTemporary {
-  std::atomic<int> State{Free};
-  char Name[PATH_MAX];
+// The temporaries not yet in place, where a signal handler can read them:
+// slots of atomic pointers to names, in chunks made as a batch needs them
+// and kept for the process's life, so the handler never sees one go.
+constexpr int SlotsPerChunk = 1024;
+constexpr int Chunks = 64;
+struct TChunk {
+  std::atomic<char*> Names[SlotsPerChunk] = {};
 };
-static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
-TPendingTemporary Pending[8];
+static_assert(std::atomic<char*>::is_always_lock_free, "read from a signal handler");
+std::atomic<TChunk*> Registry[Chunks] = {};
+std::atomic<int> SearchFrom{0};
+// A save made while none is under way tries the names from number 0; one
+// made while others are (a batch's next file) goes on after their numbers
+// rather than trying every name they took.
+std::atomic<int> LiveTemporaries{0};
+std::atomic<unsigned> NextTemporary{0};
 
 // The slot now holding Name, or -1 when every slot is taken (that save is
 // then simply not cleaned up after a signal).
 int RememberTemporary(const std::string& Name) {
-  if (Name.size() >= PATH_MAX) return -1;
-  for (int i = 0; i < int(std::size(Pending)); ++i) {
-    int expected = Free;
-    if (!Pending[i].State.compare_exchange_strong(expected, Filling)) continue;
-    std::memcpy(Pending[i].Name, Name.c_str(), Name.size() + 1);
-    Pending[i].State.store(Live, std::memory_order_release);
-    return i;
+  char* copy = new char[Name.size() + 1];
+  std::memcpy(copy, Name.c_str(), Name.size() + 1);
+  constexpr int slots = SlotsPerChunk * Chunks;
+  const int from = SearchFrom.load(std::memory_order_relaxed);
+  for (int n = 0; n < slots; ++n) {
+    const int i = (from + n) % slots;
+    std::atomic<TChunk*>& home = Registry[i / SlotsPerChunk];
+    TChunk* chunk = home.load(std::memory_order_acquire);
+    if (!chunk) {
+      TChunk* fresh = new TChunk;
+      if (home.compare_exchange_strong(chunk, fresh, std::memory_order_acq_rel))
+        chunk = fresh;
+      else
+        delete fresh; // another thread's chunk is in chunk now
+    }
+    char* expected = nullptr;
+    if (chunk->Names[i % SlotsPerChunk].compare_exchange_strong(expected, copy,
+                                                                std::memory_order_acq_rel)) {
+      SearchFrom.store((i + 1) % slots, std::memory_order_relaxed);
+      ++LiveTemporaries;
+      return i;
+    }
   }
+  delete[] copy;
   return -1;
 }
 
 void ForgetTemporary(int& Slot) {
-  if (Slot >= 0) Pending[Slot].State.store(Free, std::memory_order_release);
+  if (Slot >= 0) {
+    TChunk* chunk = Registry[Slot / SlotsPerChunk].load(std::memory_order_acquire);
+    delete[] chunk->Names[Slot % SlotsPerChunk].exchange(nullptr, std::memory_order_acq_rel);
+    --LiveTemporaries;
+  }
   Slot = -1;
 }
 
+// INT, TERM and HUP held back while a temporary exists unrecorded: a signal
+// then arrives once its name can be found and removed.
+class TSignalsHeld {
+public:
+  TSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+      sigaddset(&held, signal);
+    ::pthread_sigmask(SIG_BLOCK, &held, &FOld);
+  }
+  ~TSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &FOld, nullptr); }
+  TSignalsHeld(const TSignalsHeld&) = delete;
+  TSignalsHeld& operator=(const TSignalsHeld&) = delete;
+
+private:
+  sigset_t FOld;
+};
+
+void Seen(TSaveStep Step, const std::string& Name) {
+  if (SaveStepSeen) SaveStepSeen(Step, Name);
+}
+
 void RemoveTemporariesAndEnd(int Signal) {
-  for (TPendingTemporary& p : Pending)
-    if (p.State.load(std::memory_order_acquire) == Live) ::unlink(p.Name);
+  for (const std::atomic<TChunk*>& home : Registry)
+    if (const TChunk* chunk = home.load(std::memory_order_acquire))
+      for (const std::atomic<char*>& name : chunk->Names)
+        if (const char* p = name.load(std::memory_order_acquire)) ::unlink(p);
   // The signal is blocked while its handler runs: raised again, it ends the
   // process as soon as the handler returns, with the status the sender expects.
   std::signal(Signal, SIG_DFL);
@@ -137,20 +190,26 @@ TAtomicFile::TAtomicFile(std::string FileName, TReplaceRule Rule) : FFileName(st
   // The temporary's name is short whatever the target's, so any name that
   // can be saved at all can be saved; made new, it never follows a link.
   const std::string prefix = FolderOf(FTarget) + ".glyptika-" + std::to_string(::getpid()) + "-";
-  for (int attempt = 0; attempt < 1000 && FFd < 0; ++attempt) {
-    FTempName = prefix + std::to_string(attempt) + ".tmp";
-    FFd = ::open(FTempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (FFd < 0 && errno != EEXIST) {
-      const int error = errno;
-      FTempName.clear();
-      Fail(error, "Cannot create file", FFileName);
+  {
+    const TSignalsHeld held;
+    const unsigned first = LiveTemporaries == 0 ? 0 : NextTemporary.load();
+    for (unsigned attempt = 0; attempt < 1000 && FFd < 0; ++attempt) {
+      FTempName = prefix + std::to_string(first + attempt) + ".tmp";
+      NextTemporary = first + attempt + 1;
+      FFd = ::open(FTempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (FFd < 0 && errno != EEXIST) {
+        const int error = errno;
+        FTempName.clear();
+        Fail(error, "Cannot create file", FFileName);
+      }
     }
+    if (FFd < 0) {
+      FTempName.clear();
+      Fail(EEXIST, "Cannot create file", FFileName);
+    }
+    Seen(TSaveStep::TemporaryMade, FTempName);
+    FPendingSlot = RememberTemporary(FTempName);
   }
-  if (FFd < 0) {
-    FTempName.clear();
-    Fail(EEXIST, "Cannot create file", FFileName);
-  }
-  FPendingSlot = RememberTemporary(FTempName);
   if (!whole && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
     // Keeps the owner where this process may; elsewhere the file becomes its own.
     [[maybe_unused]] const int kept = ::fchown(FFd, st.st_uid, st.st_gid);
@@ -176,20 +235,29 @@ void TAtomicFile::Write(std::span<const std::uint8_t> Bytes) {
 }
 
 void TAtomicFile::Commit() {
+  TAtomicBatch alone;
+  Commit(alone);
+  alone.Commit();
+}
+
+void TAtomicFile::Commit(TAtomicBatch& Batch) {
   if (FFd < 0) Fail(EBADF, "Cannot write file", FFileName);
   const int fd = FFd;
   FFd = -1;
-  const bool replacing = !FTempName.empty();
-  int error = 0;
-  if (replacing && ::fchmod(fd, mode_t(FMode)) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (replacing && error == 0 && ::rename(FTempName.c_str(), FTarget.c_str()) != 0) error = errno;
-  if (error != 0) {
+  if (FTempName.empty()) { // a pipe or a device: nothing to rename or flush
+    if (::close(fd) != 0) Fail("Cannot write file", FFileName);
+    return;
+  }
+  if (::fchmod(fd, mode_t(FMode)) != 0) {
+    const int error = errno;
+    ::close(fd);
     Discard();
     Fail(error, "Cannot write file", FFileName);
   }
-  ForgetTemporary(FPendingSlot);
+  TAtomicBatch::TEntry entry{FFileName, FTarget, std::move(FTempName), FPendingSlot, fd};
   FTempName.clear();
+  FPendingSlot = -1;
+  Batch.Hold(std::move(entry));
 }
 
 void TAtomicFile::Discard() noexcept {
@@ -211,6 +279,162 @@ void RemoveTemporariesOnSignals() {
   }
 }
 
+namespace {
+
+// Up to this many files are flushed one by one; more, and one flush of their
+// file system costs less than theirs.
+constexpr std::size_t SmallBatch = 8;
+
+// A folder of a batch's files, open for flushing. Fd is -1 where it cannot be
+// opened (no read permission): that file system is then flushed by sync().
+struct TFolder {
+  std::string Path;
+  int Fd = -1;
+  dev_t Device = 0;
+  bool Changed = false;
+};
+
+class TFolders {
+public:
+  ~TFolders() {
+    for (const TFolder& f : FList)
+      if (f.Fd >= 0) ::close(f.Fd);
+  }
+  TFolder& Of(const std::string& Target) {
+    const std::string path = FolderOf(Target).empty() ? "." : FolderOf(Target);
+    for (TFolder& f : FList)
+      if (f.Path == path) return f;
+    TFolder& f = FList.emplace_back();
+    f.Path = path;
+    f.Fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st {};
+    if (f.Fd >= 0 && ::fstat(f.Fd, &st) == 0) f.Device = st.st_dev;
+    return f;
+  }
+  std::vector<TFolder>& List() { return FList; }
+
+private:
+  std::vector<TFolder> FList;
+};
+
+// File systems that cannot flush a folder keep no order to flush.
+bool CannotFlush(int Error) {
+  return Error == EINVAL || Error == EOPNOTSUPP || Error == ENOTSUP;
+}
+
+} // namespace
+
+TAtomicBatch::~TAtomicBatch() {
+  Discard(0);
+}
+
+void TAtomicBatch::Add(const std::string& FileName, std::span<const std::uint8_t> Bytes) {
+  TAtomicFile file(FileName);
+  file.Write(Bytes);
+  file.Commit(*this);
+}
+
+void TAtomicBatch::Hold(TEntry Entry) {
+  FEntries.push_back(std::move(Entry));
+  if (FEntries.size() <= SmallBatch) return;
+  // A large batch flushes its file systems whole: no file needs staying open.
+  TEntry& last = FEntries.back();
+  if (last.Fd >= 0 && ::close(std::exchange(last.Fd, -1)) != 0) {
+    const int error = errno;
+    const std::string fileName = last.FileName;
+    Discard(FEntries.size() - 1);
+    FEntries.pop_back();
+    Fail(error, "Cannot write file", fileName);
+  }
+  for (TEntry& e : FEntries)
+    if (e.Fd >= 0) ::close(std::exchange(e.Fd, -1));
+}
+
+void TAtomicBatch::Discard(std::size_t From) noexcept {
+  for (std::size_t i = From; i < FEntries.size(); ++i) {
+    TEntry& e = FEntries[i];
+    if (e.Fd >= 0) ::close(e.Fd);
+    e.Fd = -1;
+    if (!e.TempName.empty()) ::unlink(e.TempName.c_str());
+    ForgetTemporary(e.Slot);
+  }
+}
+
+void TAtomicBatch::Commit(const TRefusal& Refuse) {
+  std::vector<TEntry> entries = std::move(FEntries);
+  FEntries.clear();
+  // Whatever leaves early: the temporaries not yet in place go.
+  struct TRest {
+    TAtomicBatch& Batch;
+    std::vector<TEntry>& Entries;
+    std::size_t From = 0;
+    ~TRest() {
+      Batch.FEntries = std::move(Entries);
+      Batch.Discard(From);
+      Batch.FEntries.clear();
+    }
+  } rest{*this, entries};
+
+  TFolders folders;
+  for (const TEntry& e : entries)
+    folders.Of(e.Target);
+
+  // The data first: a name must never reach the disk before its bytes.
+  bool smallBatch = true;
+  for (const TEntry& e : entries)
+    smallBatch = smallBatch && e.Fd >= 0;
+  if (smallBatch) {
+    for (TEntry& e : entries) {
+      int error = ::fdatasync(e.Fd) == 0 || CannotFlush(errno) ? 0 : errno;
+      if (::close(std::exchange(e.Fd, -1)) != 0 && error == 0) error = errno;
+      if (error != 0) Fail(error, "Cannot write file", e.FileName);
+      Seen(TSaveStep::DataFlushed, e.FileName);
+    }
+  } else {
+    bool everything = false;
+    std::vector<dev_t> flushed;
+    for (const TFolder& f : folders.List()) {
+      if (f.Fd < 0) {
+        everything = true;
+        continue;
+      }
+      if (std::find(flushed.begin(), flushed.end(), f.Device) != flushed.end()) continue;
+      flushed.push_back(f.Device);
+      if (::syncfs(f.Fd) != 0) Fail("Cannot write file", entries.front().FileName);
+      Seen(TSaveStep::DataFlushed, f.Path);
+    }
+    if (everything) ::sync();
+  }
+
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    TEntry& e = entries[i];
+    rest.From = i + 1;
+    if (!e.TempName.empty() && ::rename(e.TempName.c_str(), e.Target.c_str()) != 0) {
+      const std::system_error error(errno, std::generic_category(),
+                                    "Cannot write file " + e.FileName);
+      ::unlink(e.TempName.c_str());
+      ForgetTemporary(e.Slot);
+      if (Refuse && Refuse(e.FileName, error)) continue;
+      throw error;
+    }
+    ForgetTemporary(e.Slot);
+    folders.Of(e.Target).Changed = true;
+    if (!e.TempName.empty()) Seen(TSaveStep::Renamed, e.FileName);
+  }
+
+  bool everything = false;
+  for (const TFolder& f : folders.List()) {
+    if (!f.Changed) continue;
+    if (f.Fd < 0) {
+      everything = true;
+      continue;
+    }
+    if (::fsync(f.Fd) != 0 && !CannotFlush(errno)) Fail("Cannot write into folder", f.Path);
+    Seen(TSaveStep::FolderFlushed, f.Path);
+  }
+  if (everything) ::sync();
+}
+
 void WriteFileAtomically(const std::string& FileName, std::span<const std::uint8_t> Bytes) {
   TAtomicFile file(FileName);
   file.Write(Bytes);
@@ -218,6 +442,13 @@ void WriteFileAtomically(const std::string& FileName, std::span<const std::uint8
 }
 
 void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t> Bytes) {
+  TAtomicBatch alone;
+  WriteIntoNewFile(FileName, Bytes, alone);
+  alone.Commit();
+}
+
+void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t> Bytes,
+                      TAtomicBatch& Batch) {
   const int fd = ::open(FileName.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
   struct stat st {};
   // Anything else under the name (a link, a file someone wrote meanwhile)
@@ -225,7 +456,9 @@ void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t>
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0 ||
       st.st_nlink != 1) {
     if (fd >= 0) ::close(fd);
-    WriteFileAtomically(FileName, Bytes);
+    TAtomicFile file(FileName);
+    file.Write(Bytes);
+    file.Commit(Batch);
     return;
   }
   try {
@@ -234,8 +467,11 @@ void WriteIntoNewFile(const std::string& FileName, std::span<const std::uint8_t>
     ::close(fd);
     throw;
   }
-  if (::close(fd) != 0) Fail("Cannot write file", FileName);
+  // Its name is new too: the batch flushes it with the folder.
+  Batch.Hold({FileName, FileName, std::string(), -1, fd});
 }
+
+void (*SaveStepSeen)(TSaveStep Step, const std::string& Name) = nullptr;
 
 void RemoveFileQuietly(const std::string& FileName) noexcept {
   ::unlink(FileName.c_str());

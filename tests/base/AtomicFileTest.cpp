@@ -241,6 +241,106 @@ TEST(AtomicFile, ASignalMidSaveRemovesTheTemporaryAndEndsTheProcessAsAsked) {
   }
 }
 
+// The signal comes as a batch's twelfth temporary is made, before the save
+// has noted its name: it waits until the name is noted, and then none of the
+// batch's temporaries is left.
+int SignalOnTemporary = 0;
+void RaiseOnTwelfth(TSaveStep Step, const std::string&) {
+  static int made = 0;
+  if (Step == TSaveStep::TemporaryMade && ++made == 12) std::raise(SignalOnTemporary);
+}
+
+TEST(AtomicFile, ASignalAsATemporaryIsMadeLeavesNoTemporary) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    TTempDir dir;
+    WriteFile(dir / "old.gif", "precious");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      RemoveTemporariesOnSignals();
+      SignalOnTemporary = signal;
+      SaveStepSeen = RaiseOnTwelfth;
+      TAtomicBatch batch;
+      const std::vector<std::uint8_t> bytes = {'n', 'e', 'w'};
+      for (int i = 0; i < 11; ++i)
+        batch.Add(dir / ("new" + std::to_string(i) + ".gif"), bytes);
+      batch.Add(dir / "old.gif", bytes);
+      ::_exit(0); // not reached
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "signal " << signal;
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"old.gif"}) << "signal " << signal;
+    EXPECT_EQ(ReadFile(dir / "old.gif"), "precious");
+  }
+}
+
+// Each file's data is on the disk before any name is, and the names before
+// the save ends: one file flushes itself, a large batch its file system once.
+std::string Steps;
+void NoteStep(TSaveStep Step, const std::string&) {
+  Steps += "MDRF"[int(Step)];
+}
+
+TEST(AtomicFile, DataReachesTheDiskBeforeTheNames) {
+  const struct {
+    const char* name;
+    int files;
+    bool batch;
+    const char* steps;
+  } cases[] = {
+      {"a file alone", 1, false, "MDRF"},
+      {"a small batch, file by file", 3, true, "MMMDDDRRRF"},
+      {"a large batch, at once", 10, true, "MMMMMMMMMMDRRRRRRRRRRF"},
+  };
+  for (const auto& c : cases) {
+    TTempDir dir;
+    Steps.clear();
+    SaveStepSeen = NoteStep;
+    const std::vector<std::uint8_t> bytes = {'G', 'I', 'F'};
+    if (c.batch) {
+      TAtomicBatch batch;
+      for (int i = 0; i < c.files; ++i)
+        batch.Add(dir / std::to_string(i), bytes);
+      batch.Commit();
+    } else {
+      WriteFileAtomically(dir / "0", bytes);
+    }
+    SaveStepSeen = nullptr;
+    EXPECT_EQ(Steps, c.steps) << c.name;
+    EXPECT_EQ(int(dir.Names().size()), c.files) << c.name;
+  }
+}
+
+// A file that cannot take its name ends the batch there, or, when refused,
+// is left out: the others are placed, and no temporary stays either way.
+TEST(AtomicFile, ABatchStopsAtAFailedNameUnlessItIsLeftOut) {
+  for (const bool leaveOut : {false, true}) {
+    TTempDir dir;
+    TAtomicBatch batch;
+    const std::vector<std::uint8_t> bytes = {'G', 'I', 'F'};
+    for (const char* name : {"a", "b", "c"})
+      batch.Add(dir / name, bytes);
+    // A folder with a file in it takes b's name meanwhile.
+    fs::create_directory(dir / "b");
+    WriteFile(dir / "b/in", "");
+    std::vector<std::string> refused;
+    const auto refuse = [&](const std::string& Name, const std::system_error&) {
+      refused.push_back(Name);
+      return leaveOut;
+    };
+    if (leaveOut)
+      batch.Commit(refuse);
+    else
+      EXPECT_THROW(batch.Commit(refuse), std::system_error);
+    EXPECT_EQ(refused, std::vector<std::string>{dir / "b"});
+    EXPECT_EQ(dir.Names(), leaveOut ? (std::set<std::string>{"a", "b", "b/in", "c"})
+                                    : (std::set<std::string>{"a", "b", "b/in"}))
+        << leaveOut;
+    EXPECT_EQ(ReadFile(dir / "a"), "GIF");
+  }
+}
+
 TEST(AtomicFile, ASignalTheProcessIgnoresStaysIgnored) {
   TTempDir dir;
   const pid_t child = ::fork();
