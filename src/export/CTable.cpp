@@ -1,3 +1,4 @@
+#include "base/AtomicFile.h"
 #include "export/Export.h"
 #include "export/ExportText.h"
 
@@ -6,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <system_error>
 #include <unordered_map>
 
@@ -249,13 +251,28 @@ bool TCTable::IsFileNameCorrect(const std::string& FileName) {
   return longest <= 0 || base.size() <= std::size_t(longest);
 }
 
+namespace {
+
+// A name the file system takes in no folder shows only when it is made.
+bool NameTurnedDown(const std::system_error& e) {
+  const int error = e.code().value();
+  return e.code().category() == std::generic_category() &&
+         (error == ENAMETOOLONG || error == EINVAL || error == EILSEQ);
+}
+
+void RefuseName(const std::string& Full, IExportPlatform& Platform, TSaveResult& Result) {
+  Platform.ErrorBox("File name [" + Full + "] is not correct!");
+  Result.Refused.push_back(Full);
+}
+
+} // namespace
+
 void TCTable::SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,
                       std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result,
-                      std::optional<std::size_t> Line) {
+                      TAtomicBatch& Batch, std::optional<std::size_t> Line) {
   const std::string full = Folder + Name;
   if (!NameStaysInFolder(Name, FromText) || !IsFileNameCorrect(full)) {
-    Platform.ErrorBox("File name [" + full + "] is not correct!");
-    Result.Refused.push_back(full);
+    RefuseName(full, Platform, Result);
     return;
   }
   if (Rect.Width() <= 0 || Rect.Height() <= 0) {
@@ -265,16 +282,29 @@ void TCTable::SaveCut(const TRect& Rect, const std::string& Folder, const std::s
     return;
   }
   try {
-    (Line ? LineImage(Rect, *Line) : CutImage(Rect))->SaveToFile(full);
+    Batch.Add(full, (Line ? LineImage(Rect, *Line) : CutImage(Rect))->SaveToBytes());
   } catch (const std::system_error& e) {
-    // A name the file system takes in no folder shows only when it is made.
-    const int error = e.code().value();
-    if (e.code().category() != std::generic_category() ||
-        (error != ENAMETOOLONG && error != EINVAL && error != EILSEQ))
-      throw;
-    Platform.ErrorBox("File name [" + full + "] is not correct!");
-    Result.Refused.push_back(full);
+    if (!NameTurnedDown(e)) throw;
+    RefuseName(full, Platform, Result);
     return;
   }
   Result.Written.push_back(full);
+}
+
+void TCTable::PlaceCuts(TAtomicBatch& Batch, IExportPlatform& Platform, TSaveResult& Result) {
+  Batch.Commit([&](const std::string& FileName, const std::system_error& Error) {
+    const auto written = std::find(Result.Written.rbegin(), Result.Written.rend(), FileName);
+    // Not a cut (the page): its error is the save's.
+    if (!NameTurnedDown(Error) || written == Result.Written.rend()) return false;
+    Result.Written.erase(std::next(written).base());
+    RefuseName(FileName, Platform, Result);
+    return true;
+  });
+}
+
+TCTable::TCutsKept::~TCutsKept() {
+  try {
+    Batch.Commit([](const std::string&, const std::system_error&) { return true; });
+  } catch (...) {
+  }
 }

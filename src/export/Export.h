@@ -31,6 +31,8 @@
 
 // A problem the user must be told about that is not a codec error, such as a
 // rendering with no pixels. The message is meant for display as it is.
+class TAtomicBatch;
+
 class EExportError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
@@ -234,12 +236,21 @@ public:
 
 private:
   bool GoOn(int Done, int Total) const { return !Progress || Progress(Done, Total); }
-  // Cuts Rect and saves it as Folder + Name, or shows the error box. Name
-  // must not leave Folder; FromText is the part of Name the user's text brought.
-  // Line, when given, is drawn alone (LineImage) rather than cut.
+  // Cuts Rect and adds it to Batch as Folder + Name, or shows the error box.
+  // Name must not leave Folder; FromText is the part of Name the user's text
+  // brought. Line, when given, is drawn alone (LineImage) rather than cut.
   void SaveCut(const TRect& Rect, const std::string& Folder, const std::string& Name,
                std::string_view FromText, IExportPlatform& Platform, TSaveResult& Result,
-               std::optional<std::size_t> Line = std::nullopt);
+               TAtomicBatch& Batch, std::optional<std::size_t> Line = std::nullopt);
+  // Puts Batch's files in place; a name the file system turns down only then
+  // is refused as SaveCut refuses it.
+  static void PlaceCuts(TAtomicBatch& Batch, IExportPlatform& Platform, TSaveResult& Result);
+  // A save ended by an error keeps the files it had written, as it would
+  // have placed them one by one; the error under way is the one reported.
+  struct TCutsKept {
+    TAtomicBatch& Batch;
+    ~TCutsKept();
+  };
   // The image's own colours, as the edits left them, and its transparency.
   std::unique_ptr<TGif> Indexed(const TBitmap& Image) const;
   // Pixels in the rendering's colours take the colour their entry has now.

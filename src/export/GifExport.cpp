@@ -55,6 +55,8 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
     result.Stopped = true;
     return result;
   }
+  TAtomicBatch batch;
+  const TCutsKept kept{batch};
   for (const std::string& line : FSource.Lines) {
     ++number;
     if (line.empty()) {
@@ -80,11 +82,12 @@ TSaveResult TCTable::SaveLines(IExportPlatform& Platform) {
     bool textUsed = false;
     const std::string name = ExpandMask(mask, number, line, &textUsed);
     SaveCut(rect, folder, name, textUsed ? std::string_view(line) : std::string_view(), Platform,
-            result, FSource.DrawLine ? std::optional(index) : std::nullopt);
+            result, batch, FSource.DrawLine ? std::optional(index) : std::nullopt);
     if (!GoOn(++done, total)) {
       result.Stopped = true;
       break;
     }
   }
+  PlaceCuts(batch, Platform, result);
   return result;
 }

@@ -53,6 +53,8 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
     result.Stopped = true;
     return result;
   }
+  TAtomicBatch batch; // the images, then the page
+  const TCutsKept kept{batch};
   const int sw = FSource.SurfaceWidth;
   TPageLayout layout;
   std::unordered_map<std::string, int> known;
@@ -73,10 +75,11 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
       if (added) {
         layout.Images.push_back({name, std::string(c.Bytes), size.Width, size.Height});
         SaveCut({x, y, x + size.Width, y + size.Height}, imageFolder, name + ".gif",
-                Choices.NameAsChar ? c.Bytes : std::string_view(), Platform, result);
+                Choices.NameAsChar ? c.Bytes : std::string_view(), Platform, result, batch);
         // Past the last image only the page is left: a stop then keeps it.
         if (!GoOn(++done, total) && done + 1 < total) {
           result.Stopped = true;
+          PlaceCuts(batch, Platform, result);
           return result; // the page would point at missing images: left as it was
         }
       }
@@ -88,7 +91,8 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
   }
 
   page.Write(BuildPage(layout, lines, FSource.Align, Choices));
-  page.Commit();
+  page.Commit(batch); // renamed after its images, and not if one fails
+  PlaceCuts(batch, Platform, result);
   result.Written.push_back(pageName);
   GoOn(total, total);
   busy.reset();
