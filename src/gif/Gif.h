@@ -3,8 +3,9 @@
 // as GIF87a/GIF89a and read back.
 //
 // Files: Gif.cpp (model, access, transparency, progress), GifIndex.cpp
-// (bitmap to indexed image), GifBitmap.cpp (bitmap rebuild), GifLzw.cpp (the
-// image coders, over Lzw.h), GifWrite.cpp, GifRead.cpp.
+// (bitmap to indexed image, quantised by MedianCut.h past 256 colours),
+// GifBitmap.cpp (bitmap rebuild), GifLzw.cpp (the image coders, over Lzw.h),
+// GifWrite.cpp, GifRead.cpp.
 #pragma once
 
 #include "gif/GifType.h"
@@ -159,7 +160,10 @@ public:
   TGif(const TGif&) = delete;
   TGif& operator=(const TGif&) = delete;
 
-  static std::unique_ptr<TGif> CreateFromBitmap(const TBitmap& Bitmap);
+  // Keep: colours that stay exact when the bitmap has more than 256 (the
+  // others are then quantised); without them, colours are masked until they fit.
+  static std::unique_ptr<TGif> CreateFromBitmap(const TBitmap& Bitmap,
+                                                std::span<const TColor> Keep = {});
 
   // Most pixels one load may allocate, all its images together; a stream
   // declaring more is refused (error 15) before anything is allocated.
@@ -170,8 +174,10 @@ public:
   void Clear();
   void Assign(const TGif* Source);
   void Assign(const TBitmap* Source);
-  void AddBitmap(const TBitmap* Bitmap);
-  void AddBitmap(const TBitmap& Bitmap) { AddBitmap(&Bitmap); }
+  void AddBitmap(const TBitmap* Bitmap, std::span<const TColor> Keep = {});
+  void AddBitmap(const TBitmap& Bitmap, std::span<const TColor> Keep = {}) {
+    AddBitmap(&Bitmap, Keep);
+  }
 
   // Streams. SaveToFile never leaves a half-written file behind. LoadFromStream
   // reads as it parses: a stream that is no GIF fails at its first bytes, and
@@ -234,6 +240,9 @@ private:
   // bitmap to indexed image
   void MakeColorTable(const TBitmap& Bitmap, TGifColorTable& Table,
                       std::vector<std::uint8_t>& Indices, std::uint32_t Mask, bool& Ok);
+  // Past 256 colours: Keep and their blends exact, the others quantised.
+  void MakeKeepingTable(const TBitmap& Bitmap, TGifColorTable& Table,
+                        std::vector<std::uint8_t>& Indices, std::span<const TColor> Keep);
 
   // bitmap rebuild
   void PrepareBitmap(int Index);
