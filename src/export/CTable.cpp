@@ -26,7 +26,7 @@ void TCTable::Prepare(TExportSource Source) {
     throw EExportError("Nothing to convert: the rendering has no pixels (every line is empty).");
   FSource = std::move(Source);
 
-  FGif = TGif::CreateFromBitmap(*FSource.Preview);
+  FGif = TGif::CreateFromBitmap(*FSource.Preview, FSource.KeepColors);
   FGif->OnProcessMessages = OnProcessMessages;
   TGifColorTable& table = FGif->GetColorTable(0);
   // Never list past the table, whatever the bitmap holds.

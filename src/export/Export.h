@@ -56,6 +56,9 @@ struct TExportSource {
   TAlign Align = TAlign::Left; // FAlign
   TWidthMode WidthMode = TWidthMode::ToString;
   TColor BackColor = 0xFFFFFF;
+  // The user's colours (background, text, shadow): they and the edges
+  // between them stay exact when the rendering holds more than 256 colours.
+  std::vector<TColor> KeepColors;
   std::vector<std::string> Lines; // UTF-8, empty lines included
   // DrawTextEx with DT_CALCRECT | DT_NOPREFIX from (0, 0, 1, 1) on FSurface's DC:
   // the right and bottom edges afterwards.

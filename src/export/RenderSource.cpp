@@ -13,6 +13,8 @@ TExportSource ExportSourceOf(const TRenderResult& Rendering) {
   source.Align = Rendering.FAlign;
   source.WidthMode = Rendering.WidthMode;
   source.BackColor = Rendering.BackColor;
+  source.KeepColors = {Rendering.BackColor, Rendering.TextColor};
+  if (Rendering.Shadow) source.KeepColors.push_back(Rendering.ShadowColor);
   source.Lines = Rendering.Lines;
   if (Rendering.FSurface && Rendering.FSurface->DC) {
     TDC* dc = Rendering.FSurface->DC.get();

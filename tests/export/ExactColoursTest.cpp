@@ -5,6 +5,7 @@
 #include "export/RenderSource.h"
 #include "main/AutoFill.h"
 #include "main/Render.h"
+#include "support/ChannelError.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,16 @@ class ExactColours : public testing::TestWithParam<TColourCase> {};
   *Out << Case.Name;
 }
 
+// The rendering, prepared in Table and saved as the solid GIF, read back.
+TSavedGif SavedSolid(const TRenderResult& Rendering, TCTable& Table) {
+  TTempDir dir;
+  Table.Prepare(ExportSourceOf(Rendering));
+  TUnattendedPlatform platform;
+  platform.SaveFileName = dir.Folder() + "solid.gif";
+  Table.SaveSolid(platform);
+  return ReadSavedGif(dir.Folder() + "solid.gif");
+}
+
 } // namespace
 
 TEST_P(ExactColours, SavedGifHoldsTheUsersColoursWithTheBackgroundInTheCorners) {
@@ -130,13 +141,8 @@ TEST_P(ExactColours, SavedGifHoldsTheUsersColoursWithTheBackgroundInTheCorners) 
   const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(s, 96);
   ASSERT_TRUE(rendering);
 
-  TTempDir dir;
   TCTable table;
-  table.Prepare(ExportSourceOf(*rendering));
-  TUnattendedPlatform platform;
-  platform.SaveFileName = dir.Folder() + "solid.gif";
-  table.SaveSolid(platform);
-  const TSavedGif gif = ReadSavedGif(dir.Folder() + "solid.gif");
+  const TSavedGif gif = SavedSolid(*rendering, table);
   ASSERT_GT(gif.Width, 0);
 
   const std::set<std::uint32_t> used = gif.UsedColors();
@@ -171,5 +177,70 @@ TEST_P(ExactColours, SavedGifHoldsTheUsersColoursWithTheBackgroundInTheCorners) 
 
 INSTANTIATE_TEST_SUITE_P(Renderings, ExactColours, testing::ValuesIn(Cases),
                          [](const testing::TestParamInfo<TColourCase>& Info) {
+                           return std::string(Info.param.Name);
+                         });
+
+// Colour pictures push a rendering past 256 colours: the user's colours still
+// come out exact, pixel for pixel, and the pictures keep their look.
+struct TEmojiCase {
+  const char* Name;
+  double Size;
+  int Distance; // 0: no shadow
+};
+
+class EmojiKeepColours : public testing::TestWithParam<TEmojiCase> {};
+
+TEST_P(EmojiKeepColours, UsersColoursExactAndPicturesClose) {
+  const TColor text = 0x996633, back = 0xFFFFFF, shadow = 0x00CCFF;
+  TRenderSettings s;
+  s.FaceName = "DejaVu Sans";
+  s.Size = GetParam().Size;
+  s.Shaping = true;
+  s.TextColor = text;
+  s.BackColor = back;
+  s.ShadowColor = shadow;
+  s.Shadow = GetParam().Distance > 0;
+  s.ShadowDistance = std::max(GetParam().Distance, 1);
+  // The pictures on a line of their own, so that their pixels are known.
+  s.Lines = {"Hi there", "\U0001F44D\U0001F3FD \U0001F468\u200D\U0001F469\u200D\U0001F467 "
+                         "\U0001F1EB\U0001F1F7"};
+  const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(s, 96);
+  ASSERT_TRUE(rendering);
+  const TBitmap& source = rendering->FPreview;
+
+  TCTable table;
+  const TSavedGif gif = SavedSolid(*rendering, table);
+  ASSERT_EQ(gif.Width, source.Width());
+  ASSERT_EQ(gif.Height, source.Height());
+  const std::vector<TColor> users{back, text, shadow};
+  const int picturesTop = rendering->TextRect.Top + rendering->TextRect.Height() / 2;
+  int wrong = 0, pictures = 0;
+  double error = 0;
+  for (int y = 0; y < source.Height(); ++y)
+    for (int x = 0; x < source.Width(); ++x) {
+      const TColor want = source.GetPixel(x, y), have = gif.At(x, y);
+      // The text's line holds the user's colours and the edges between them.
+      if (y < picturesTop || std::find(users.begin(), users.end(), want) != users.end()) {
+        wrong += have != want;
+      } else {
+        ++pictures;
+        error += ChannelError(have, want);
+      }
+    }
+  EXPECT_EQ(wrong, 0) << "pixels of the user's colours or of the text changed";
+  ASSERT_GT(pictures, 0);
+  EXPECT_LE(error / pictures, 6.0) << "mean error per channel of " << pictures << " picture pixels";
+  EXPECT_EQ(gif.Colors.at(std::size_t(table.BackIndex())), back);
+  // The colour table's edits find them.
+  EXPECT_EQ(table.RecolorListed({{back, 0x000000}, {text, 0x00FF00}}), 2u);
+}
+
+const TEmojiCase EmojiCases[] = {
+    {"Px36", 36, 0},       {"Px36Shadow", 36, 1}, {"Px48", 48, 0},
+    {"Px48Shadow", 48, 2}, {"Px96", 96, 0},       {"Px96Shadow", 96, 3},
+};
+
+INSTANTIATE_TEST_SUITE_P(Renderings, EmojiKeepColours, testing::ValuesIn(EmojiCases),
+                         [](const testing::TestParamInfo<TEmojiCase>& Info) {
                            return std::string(Info.param.Name);
                          });
