@@ -130,8 +130,39 @@ void LinesExport(benchmark::State& state, bool Fresh) {
   state.counters["peak_MiB"] = PeakMiB();
 }
 
+// The rendering to an indexed image as Prepare makes it, for 30 lines at
+// 48 px in blue with a shadow: with colour emoji (over 256 colours, which are
+// quantised) and with letters in their place (exact colours).
+void Convert(benchmark::State& state, bool Emoji) {
+  TRenderSettings settings;
+  settings.FaceName = "DejaVu Sans";
+  settings.Size = 48;
+  settings.Shaping = true;
+  settings.TextColor = 0x996633;
+  settings.Shadow = true;
+  settings.ShadowDistance = 2;
+  settings.ShadowColor = 0x00CCFF;
+  const std::string line = Emoji ? "Hi \U0001F44D\U0001F3FD \U0001F468\u200D\U0001F469\u200D"
+                                   "\U0001F467 \U0001F1EB\U0001F1F7 and text"
+                                 : "Hi OK fam FR and text";
+  settings.Lines.assign(30, line);
+  const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(settings, 96);
+  if (!rendering) throw std::runtime_error("nothing rendered");
+  const TExportSource source = ExportSourceOf(*rendering);
+  int colors = 0;
+  for (auto _ : state) {
+    auto gif = TGif::CreateFromBitmap(rendering->FPreview, source.KeepColors);
+    colors = gif->GetColorTable(0).Count;
+  }
+  state.counters["entries"] = colors;
+  state.counters["image_Mpx"] =
+      double(rendering->FPreview.Width()) * rendering->FPreview.Height() / 1e6;
+}
+
 } // namespace
 
+BENCHMARK_CAPTURE(Convert, letters_48px, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Convert, emoji_48px, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(HtmlExport, all224_30px_plain, false, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(HtmlExport, all224_30px_script, true, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(HtmlExport, all224_30px_plain_overwrite, false, false)
