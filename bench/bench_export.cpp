@@ -4,8 +4,8 @@
 // inode allocation out of the figures.
 #include "export/Export.h"
 #include "export/RenderSource.h"
-#include "main/AutoFill.h"
-#include "main/Render.h"
+#include "render/AutoFill.h"
+#include "render/Render.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // The rendering of whole texts, from settings to the preview bitmap.
-#include "main/AutoFill.h"
-#include "main/Render.h"
+#include "render/AutoFill.h"
+#include "render/Render.h"
 
 #include <benchmark/benchmark.h>
 

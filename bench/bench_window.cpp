@@ -4,7 +4,7 @@
 #include "gui/CTableWindow.h"
 #include "gui/Master.h"
 #include "gui/SpinEditWidget.h"
-#include "main/AutoFill.h"
+#include "render/AutoFill.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -3,8 +3,8 @@
 #include "base/ColorText.h"
 #include "base/Utf8.h"
 #include "cli/CliError.h"
-#include "main/AutoFill.h"
-#include "main/RenderSettings.h"
+#include "render/AutoFill.h"
+#include "render/RenderSettings.h"
 
 #include <algorithm>
 #include <cctype>

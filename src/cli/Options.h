@@ -5,8 +5,8 @@
 #pragma once
 
 #include "export/Export.h"
-#include "main/RenderSettings.h"
 #include "raster/Bitmap.h"
+#include "render/RenderSettings.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 // `fonts` and `render`: the main window's settings and the colour table
 // dialog's saves, driven from the command line.
-#include "main/Render.h"
+#include "render/Render.h"
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
 #include "base/Utf8.h"
@@ -10,9 +10,9 @@
 #include "export/Export.h"
 #include "export/ExportText.h"
 #include "export/RenderSource.h"
-#include "main/AutoFill.h"
-#include "main/FontCatalogue.h"
-#include "main/RenderSettings.h"
+#include "render/AutoFill.h"
+#include "render/FontCatalogue.h"
+#include "render/RenderSettings.h"
 #include "text/Font.h"
 
 #include <algorithm>

@@ -16,8 +16,8 @@
 #pragma once
 
 #include "gif/Gif.h"
-#include "main/RenderSettings.h"
 #include "raster/Bitmap.h"
+#include "render/RenderSettings.h"
 
 #include <array>
 #include <functional>

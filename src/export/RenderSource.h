@@ -2,7 +2,7 @@
 #pragma once
 
 #include "export/Export.h"
-#include "main/Render.h"
+#include "render/Render.h"
 
 // Measures on the rendering's surface, which keeps the rendering font
 // selected; the rendering must outlive every use of the source.

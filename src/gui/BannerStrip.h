@@ -8,7 +8,7 @@
 // stays and its link flashes.
 #pragma once
 
-#include "main/Banner.h"
+#include "render/Banner.h"
 
 #include <QObject>
 #include <QPointer>

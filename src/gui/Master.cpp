@@ -7,7 +7,7 @@
 #include "gui/PreviewBox.h"
 #include "gui/QtPlatform.h"
 #include "gui/SpinEditWidget.h"
-#include "main/AutoFill.h"
+#include "render/AutoFill.h"
 #include "text/Font.h"
 
 #include <QAction>

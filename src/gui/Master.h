@@ -9,8 +9,8 @@
 
 #include "export/Export.h"
 #include "gui/BannerStrip.h"
-#include "main/FontCatalogue.h"
-#include "main/Render.h"
+#include "render/FontCatalogue.h"
+#include "render/Render.h"
 #include "widgets/WidgetPlatform.h"
 #include "widgets/WinXP.h"
 

@@ -4,8 +4,8 @@
 
 #include "export/Export.h"
 #include "export/RenderSource.h"
-#include "main/Render.h"
-#include "main/RenderSettings.h"
+#include "render/Render.h"
+#include "render/RenderSettings.h"
 
 #include <functional>
 

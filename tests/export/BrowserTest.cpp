@@ -4,8 +4,8 @@
 #include "export/ExportTestUtil.h"
 #include "export/ExportText.h"
 #include "export/RenderSource.h"
-#include "main/AutoFill.h"
-#include "main/Render.h"
+#include "render/AutoFill.h"
+#include "render/Render.h"
 #include "support/Programs.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "ExportTestUtil.h"
 #include "export/Export.h"
 #include "export/RenderSource.h"
-#include "main/AutoFill.h"
-#include "main/Render.h"
+#include "render/AutoFill.h"
+#include "render/Render.h"
 #include "support/ChannelError.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "ExportTestUtil.h"
 #include "export/Export.h"
 #include "export/RenderSource.h"
-#include "main/Render.h"
+#include "render/Render.h"
 #include "support/Programs.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 #include "export/Export.h"
 #include "export/ExportText.h"
 #include "export/RenderSource.h"
-#include "main/AutoFill.h"
-#include "main/Render.h"
+#include "render/AutoFill.h"
+#include "render/Render.h"
 
 #include <gtest/gtest.h>
 

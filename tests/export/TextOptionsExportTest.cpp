@@ -2,7 +2,7 @@
 #include "export/Export.h"
 #include "export/ExportTestUtil.h"
 #include "export/RenderSource.h"
-#include "main/Render.h"
+#include "render/Render.h"
 
 #include <gtest/gtest.h>
 

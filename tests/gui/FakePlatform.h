@@ -3,7 +3,7 @@
 #pragma once
 
 #include "export/Export.h"
-#include "main/Banner.h"
+#include "render/Banner.h"
 #include "widgets/WidgetPlatform.h"
 
 #include <deque>

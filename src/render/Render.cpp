@@ -1,4 +1,4 @@
-#include "main/Render.h"
+#include "render/Render.h"
 #include "text/Compose.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // The banner strip as its user meets it, with a fake window, network, browser
 // and clock: what the strip shows after each tick, whether the one request
 // goes out and where to, what completes the page, where the links lead.
-#include "main/Banner.h"
+#include "render/Banner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "main/Banner.h"
+#include "render/Banner.h"
 
 #include <algorithm>
 #include <charconv>

@@ -8,8 +8,8 @@
 // measures on FSurface.
 #pragma once
 
-#include "main/RenderSettings.h"
 #include "raster/Bitmap.h"
+#include "render/RenderSettings.h"
 #include "surface/FastDIB.h"
 
 #include <climits>

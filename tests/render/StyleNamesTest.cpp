@@ -1,7 +1,7 @@
 // The style list of installed faces, through fontconfig: a face installed
 // both as OpenType (with style names) and as Type 1 (without) lists the names
 // its fonts carry, whatever order the files are found in.
-#include "main/FontCatalogue.h"
+#include "render/FontCatalogue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "main/RenderSettings.h"
-#include "main/FontCatalogue.h"
+#include "render/RenderSettings.h"
+#include "render/FontCatalogue.h"
 
 #include <gtest/gtest.h>
 

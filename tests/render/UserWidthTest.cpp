@@ -1,6 +1,6 @@
 // "User width" and the width field: every value the field's bounds allow
 // after a rendering renders, with or without a shadow, up to the top.
-#include "main/Render.h"
+#include "render/Render.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The rendering with the options beyond the window's first ones: kerning and
 // shaping, fallback faces, kept overhangs.
-#include "main/Render.h"
+#include "render/Render.h"
 #include "text/DC.h"
 #include "text/Glyphs.h"
 

@@ -1,4 +1,4 @@
-#include "main/RenderSettings.h"
+#include "render/RenderSettings.h"
 
 #include <algorithm>
 #include <cmath>

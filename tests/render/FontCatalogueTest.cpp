@@ -1,4 +1,4 @@
-#include "main/FontCatalogue.h"
+#include "render/FontCatalogue.h"
 
 #include <gtest/gtest.h>
 

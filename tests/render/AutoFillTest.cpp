@@ -1,4 +1,4 @@
-#include "main/AutoFill.h"
+#include "render/AutoFill.h"
 
 #include <gtest/gtest.h>
 
