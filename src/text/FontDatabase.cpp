@@ -81,6 +81,28 @@ using TFcObjectSetPtr = std::unique_ptr<FcObjectSet, TFcObjectSetDeleter>;
 // The language fontconfig gives emoji faces.
 const FcChar8* const EmojiLanguage = reinterpret_cast<const FcChar8*>("und-zsye");
 
+// Every face, best first, for one character at a weight and slant; with a
+// form, the colour emoji faces (or those without colour) come first.
+TFcFontSetPtr SortedFor(FcConfig* config, char32_t ch, int weight, bool italic,
+                        std::optional<bool> colour) {
+  std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> wanted(FcCharSetCreate(),
+                                                                 &FcCharSetDestroy);
+  FcCharSetAddChar(wanted.get(), FcChar32(ch));
+  TFcPatternPtr pattern(FcPatternCreate());
+  FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get());
+  FcPatternAddInteger(pattern.get(), FC_WEIGHT,
+                      FcWeightFromOpenType(weight <= 0 ? FW_NORMAL : std::min(weight, 1000)));
+  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  if (colour) {
+    FcPatternAddBool(pattern.get(), FC_COLOR, *colour ? FcTrue : FcFalse);
+    if (*colour) FcPatternAddString(pattern.get(), FC_LANG, EmojiLanguage);
+  }
+  FcConfigSubstitute(config, pattern.get(), FcMatchPattern);
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  return TFcFontSetPtr(FcFontSort(config, pattern.get(), FcFalse, nullptr, &result));
+}
+
 TFcFontSetPtr List(FcConfig* config, FcPattern* pattern) {
   TFcObjectSetPtr objects(FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_STYLE, FC_WEIGHT,
                                            FC_SLANT, FC_VARIABLE, FC_SCALABLE, FC_SPACING,
@@ -331,18 +353,7 @@ std::optional<TFaceMember> TFontDatabase::FaceFor(char32_t ch, int weight, bool 
   std::lock_guard lock(FMutex);
   const auto key = std::make_tuple(ch, weight, italic);
   if (auto it = FFaceFor.find(key); it != FFaceFor.end()) return it->second;
-  std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> wanted(FcCharSetCreate(),
-                                                                 &FcCharSetDestroy);
-  FcCharSetAddChar(wanted.get(), FcChar32(ch));
-  TFcPatternPtr pattern(FcPatternCreate());
-  FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get());
-  FcPatternAddInteger(pattern.get(), FC_WEIGHT,
-                      FcWeightFromOpenType(weight <= 0 ? FW_NORMAL : std::min(weight, 1000)));
-  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcConfigSubstitute(Config(), pattern.get(), FcMatchPattern);
-  FcDefaultSubstitute(pattern.get());
-  FcResult result = FcResultNoMatch;
-  TFcFontSetPtr sorted(FcFontSort(Config(), pattern.get(), FcFalse, nullptr, &result));
+  const TFcFontSetPtr sorted = SortedFor(Config(), ch, weight, italic, std::nullopt);
   std::optional<TFaceMember> found;
   for (int i = 0; sorted != nullptr && i < sorted->nfont && !found; ++i) {
     FcCharSet* has = nullptr;
@@ -361,20 +372,7 @@ std::optional<TFaceMember> TFontDatabase::FaceInForm(char32_t ch, int weight, bo
   if (!FaceFor(ch, weight, italic)) return std::nullopt;
   const auto key = std::make_tuple(ch, weight, italic, colour);
   if (auto it = FFaceInForm.find(key); it != FFaceInForm.end()) return it->second;
-  std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> wanted(FcCharSetCreate(),
-                                                                 &FcCharSetDestroy);
-  FcCharSetAddChar(wanted.get(), FcChar32(ch));
-  TFcPatternPtr pattern(FcPatternCreate());
-  FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get());
-  FcPatternAddInteger(pattern.get(), FC_WEIGHT,
-                      FcWeightFromOpenType(weight <= 0 ? FW_NORMAL : std::min(weight, 1000)));
-  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern.get(), FC_COLOR, colour ? FcTrue : FcFalse);
-  if (colour) FcPatternAddString(pattern.get(), FC_LANG, EmojiLanguage);
-  FcConfigSubstitute(Config(), pattern.get(), FcMatchPattern);
-  FcDefaultSubstitute(pattern.get());
-  FcResult result = FcResultNoMatch;
-  TFcFontSetPtr sorted(FcFontSort(Config(), pattern.get(), FcFalse, nullptr, &result));
+  const TFcFontSetPtr sorted = SortedFor(Config(), ch, weight, italic, colour);
   std::optional<TFaceMember> found;
   for (int i = 0; sorted != nullptr && i < sorted->nfont && !found; ++i) {
     FcPattern* font = sorted->fonts[i];
