@@ -216,63 +216,57 @@ TEST(AtomicFile, AFreshEmptyFileIsFilledInPlaceAndAnythingElseTheCarefulWay) {
   EXPECT_EQ(dir.Names(), (std::set<std::string>{"filled", "fresh", "linked", "other"}));
 }
 
-// A save under way when the user presses Ctrl+C, or the session ends, leaves
-// the old file as it was and no hidden temporary beside it.
-TEST(AtomicFile, ASignalMidSaveRemovesTheTemporaryAndEndsTheProcessAsAsked) {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    TTempDir dir;
-    WriteFile(dir / "old.gif", "precious");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      RemoveTemporariesOnSignals();
-      TAtomicFile outer(dir / "old.gif");
-      outer.Write(std::string(100000, 'x'));
-      TAtomicFile nested(dir / "new.gif");
-      nested.Write("half");
-      std::raise(signal);
-      ::_exit(0); // not reached
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "signal " << signal;
-    EXPECT_EQ(dir.Names(), std::set<std::string>{"old.gif"}) << "signal " << signal;
-    EXPECT_EQ(ReadFile(dir / "old.gif"), "precious");
-  }
-}
-
 // The signal comes as a batch's twelfth temporary is made, before the save
-// has noted its name: it waits until the name is noted, and then none of the
-// batch's temporaries is left.
+// has noted its name: it must wait until the name is noted.
 int SignalOnTemporary = 0;
 void RaiseOnTwelfth(TSaveStep Step, const std::string&) {
   static int made = 0;
   if (Step == TSaveStep::TemporaryMade && ++made == 12) std::raise(SignalOnTemporary);
 }
 
-TEST(AtomicFile, ASignalAsATemporaryIsMadeLeavesNoTemporary) {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    TTempDir dir;
-    WriteFile(dir / "old.gif", "precious");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      RemoveTemporariesOnSignals();
-      SignalOnTemporary = signal;
-      SaveStepSeen = RaiseOnTwelfth;
-      TAtomicBatch batch;
-      const std::vector<std::uint8_t> bytes = {'n', 'e', 'w'};
-      for (int i = 0; i < 11; ++i)
-        batch.Add(dir / ("new" + std::to_string(i) + ".gif"), bytes);
-      batch.Add(dir / "old.gif", bytes);
-      ::_exit(0); // not reached
+// A save under way when the user presses Ctrl+C, or the session ends, leaves
+// the old file as it was and no hidden temporary beside it.
+TEST(AtomicFile, ASignalDuringASaveLeavesNoTemporaryAndEndsTheProcessAsAsked) {
+  const struct {
+    const char* name;
+    void (*save)(const TTempDir& Dir, int Signal);
+  } cases[] = {
+      {"while nested saves write",
+       [](const TTempDir& Dir, int Signal) {
+         TAtomicFile outer(Dir / "old.gif");
+         outer.Write(std::string(100000, 'x'));
+         TAtomicFile nested(Dir / "new.gif");
+         nested.Write("half");
+         std::raise(Signal);
+       }},
+      {"as a batch's temporary is made",
+       [](const TTempDir& Dir, int Signal) {
+         SignalOnTemporary = Signal;
+         SaveStepSeen = RaiseOnTwelfth;
+         TAtomicBatch batch;
+         const std::vector<std::uint8_t> bytes = {'n', 'e', 'w'};
+         for (int i = 0; i < 11; ++i)
+           batch.Add(Dir / ("new" + std::to_string(i) + ".gif"), bytes);
+         batch.Add(Dir / "old.gif", bytes);
+       }},
+  };
+  for (const auto& c : cases)
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      TTempDir dir;
+      WriteFile(dir / "old.gif", "precious");
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        RemoveTemporariesOnSignals();
+        c.save(dir, signal);
+        ::_exit(0); // not reached
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << c.name << ", " << signal;
+      EXPECT_EQ(dir.Names(), std::set<std::string>{"old.gif"}) << c.name << ", " << signal;
+      EXPECT_EQ(ReadFile(dir / "old.gif"), "precious") << c.name;
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "signal " << signal;
-    EXPECT_EQ(dir.Names(), std::set<std::string>{"old.gif"}) << "signal " << signal;
-    EXPECT_EQ(ReadFile(dir / "old.gif"), "precious");
-  }
 }
 
 // Each file's data is on the disk before any name is, and the names before
