@@ -72,6 +72,16 @@ struct TExportSource {
   std::function<TRect(std::size_t Index)> LineInk;
 };
 
+// The file format of the images a save writes.
+enum class TImageFormat {
+  Gif, // indexed, at most 256 colours, one of them transparent
+  Png, // every colour, and real transparency: the text's coverage as alpha
+};
+
+// The largest scale a save writes images at, for screens of 3 device pixels
+// to a CSS pixel.
+constexpr int MaxExportScale = 3;
+
 enum class TSaveKind {
   Html,  // RS1 "Save as HTML with using GIF as chars"
   Lines, // RS2 "Save strings as GIF files"
@@ -87,6 +97,10 @@ struct TExportChoices {
   bool WriteAlt = false;       // CBAlt "Write image ALT (alternate text or hint) as char"
   bool Transparent = false;    // CBTransparent "Transparent background color"
   std::string Mask = "%t.gif"; // Emask
+  TImageFormat Format = TImageFormat::Gif;
+  // 1; or 2 or 3: beside each image, one of that many times the pixels,
+  // named with "@2x" or "@3x" before the extension, for HiDPI screens.
+  int Scale = 1;
 };
 
 // The save-file dialog SD, as one save asks for it.
