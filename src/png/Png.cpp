@@ -120,10 +120,8 @@ std::optional<TPngForm> IndexedForm(const TRgbaImage& Image) {
     newIndex[order[k]] = std::uint8_t(k);
     const auto* rgba = reinterpret_cast<const std::uint8_t*>(&colours[order[k]]);
     plte.entries[k] = {rgba[0], rgba[1], rgba[2], 255};
-    if (rgba[3] < 255) {
-      trns.type3_alpha[k] = rgba[3];
-      trns.n_type3_entries = std::uint32_t(k + 1);
-    }
+    trns.type3_alpha[k] = rgba[3];
+    if (rgba[3] < 255) trns.n_type3_entries = std::uint32_t(k + 1);
   }
   if (trns.n_type3_entries > 0) form.Transparency = trns;
 

@@ -1,0 +1,116 @@
+// Our writer's files read back exactly, by our reader and by Pillow, in the
+// smallest form; files no reader should trust are refused in one message.
+#include "png/Png.h"
+#include "support/Files.h"
+#include "support/PngBytes.h"
+#include "support/Programs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using namespace pngbytes;
+
+// Colour I of Count, distinct for every I below 512; every third translucent when asked.
+TRgbaImage Cycling(int Width, int Height, int Count, bool Translucent) {
+  TRgbaImage image(Width, Height);
+  for (int y = 0; y < Height; ++y)
+    for (int x = 0; x < Width; ++x) {
+      const int i = (y * Width + x) % Count;
+      std::uint8_t* p = image.At(x, y);
+      p[0] = std::uint8_t(i), p[1] = std::uint8_t(i >> 8) * 90, p[2] = std::uint8_t(200 - i % 50);
+      p[3] = Translucent && i % 3 == 0 ? std::uint8_t(i * 7 % 255) : 255;
+    }
+  return image;
+}
+
+std::vector<std::uint8_t> PillowPixels(const std::vector<std::uint8_t>& Png) {
+  TTempDir dir;
+  WriteFile(dir / "in.png", std::string(Png.begin(), Png.end()));
+  const std::string command = PythonWith("PIL") +
+                              " -c 'import sys; from PIL import Image; "
+                              "open(sys.argv[2], \"wb\").write(Image.open(sys.argv[1])"
+                              ".convert(\"RGBA\").tobytes())' " +
+                              (dir / "in.png").string() + " " + (dir / "out").string();
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  const std::string out = ReadFile(dir / "out");
+  return {out.begin(), out.end()};
+}
+
+std::uint32_t ChunkLength(const TPngInfo& Info, const std::string& Type) {
+  for (const TPngChunk& c : Info.Chunks)
+    if (c.Type == Type) return c.Length;
+  return 0;
+}
+
+TEST(Png, RoundTripsExactlyInItsSmallestForm) {
+  struct Case {
+    const char* Name;
+    TRgbaImage Image;
+    int ColorType, BitDepth;
+    std::uint32_t Transparency; // tRNS entries
+  };
+  const std::vector<Case> cases = {
+      {"3 opaque colours", Cycling(7, 5, 3, false), 3, 2, 0},
+      {"12 colours, 4 translucent", Cycling(9, 4, 12, true), 3, 4, 4},
+      {"256 opaque colours", Cycling(40, 30, 256, false), 3, 8, 0},
+      {"257 opaque colours", Cycling(40, 30, 257, false), 2, 8, 0},
+      {"257 colours, some translucent", Cycling(40, 30, 257, true), 6, 8, 0},
+      {"1 x 1", Cycling(1, 1, 1, false), 3, 1, 0},
+      {"a wide strip of 5 colours", Cycling(4001, 2, 5, true), 3, 4, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::vector<std::uint8_t> png = EncodePng(c.Image);
+    EXPECT_EQ(EncodePng(c.Image), png) << "the same image, the same bytes";
+    EXPECT_EQ(DecodePng(png), c.Image);
+    EXPECT_EQ(PillowPixels(png), c.Image.Pixels);
+    const TPngInfo info = InspectPng(png);
+    EXPECT_EQ(info.ColorType, c.ColorType);
+    EXPECT_EQ(info.BitDepth, c.BitDepth);
+    EXPECT_EQ(ChunkLength(info, "tRNS"), c.Transparency);
+  }
+}
+
+TEST(Png, RefusesWhatIsNoSoundPngInOneMessage) {
+  const std::vector<std::uint8_t> good = EncodePng(Cycling(30, 20, 300, false));
+  const std::string valid(good.begin(), good.end());
+  std::string badCrc = valid;
+  badCrc[valid.size() - 13] ^= 1; // the last byte of IDAT's CRC
+  struct Case {
+    const char* Name;
+    std::string Bytes;
+    const char* Message;
+  };
+  const std::vector<Case> cases = {
+      {"empty", "", "not a PNG file"},
+      {"a GIF", "GIF89a\x01\x00\x01\x00\x00\x00\x00;", "not a PNG file"},
+      {"cut in its image data", valid.substr(0, valid.size() / 2), "cut short"},
+      {"cut before its end chunk", valid.substr(0, valid.size() - 12), "cut short"},
+      {"a bad CRC", badCrc, "checksum"},
+      {"a header claiming 100000 x 100000",
+       Png({Header(100000, 100000, 8, 6), Data(std::string(100001, '\0'))}), "100000 x 100000"},
+      {"a header claiming 2^31 - 1 x 1", Png({Header(0x7FFFFFFF, 1, 8, 0), Data("")}), "on a side"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(c.Bytes.data()),
+                                              c.Bytes.size());
+    for (const auto& read : {std::function<void()>([&] { DecodePng(bytes); }),
+                             std::function<void()>([&] { InspectPng(bytes); })}) {
+      try {
+        read();
+        ADD_FAILURE() << "accepted";
+      } catch (const EPngError& e) {
+        const std::string what = e.what();
+        EXPECT_TRUE(what.starts_with("PNG: ")) << what;
+        EXPECT_NE(what.find(c.Message), std::string::npos) << what;
+        EXPECT_EQ(what.find('\n'), std::string::npos) << what;
+      }
+    }
+  }
+}
+
+} // namespace
