@@ -8,7 +8,7 @@ namespace cli {
 
 enum ExitCode : int {
   ExitOk = 0,
-  ExitCodec = 1, // inspect: the file is not a GIF the reader accepts
+  ExitCodec = 1, // inspect: neither a GIF nor a PNG, or one its reader refuses
   ExitUsage = 2, // bad arguments, unreadable input, output that cannot be written
 };
 

@@ -16,7 +16,7 @@ Turn text, set in an installed font, into GIF images for web pages.
 Commands:
   fonts [FACE]            list the installed faces, or the styles of FACE
   render OPTION...        render text and save it as GIF files or an HTML page
-  inspect FILE            print what a GIF file holds
+  inspect FILE            print what a GIF or PNG file holds
   help [COMMAND|all]      print the help of a command, or of all of them
 
 Run `glyptika-cli COMMAND --help` for the options of a command. Every command
@@ -28,8 +28,8 @@ start with "-". An option's value may start with "-" too (--text -h renders
 constexpr const char* OverviewEnd = R"(
 Exit status:
   0  done
-  1  inspect: the file is not a GIF the reader accepts (the reader's message,
-     "TGif: ...", goes to standard error)
+  1  inspect: the file is neither a GIF nor a PNG, or its reader refuses it
+     (the reader's message, "TGif: ..." or "PNG: ...", goes to standard error)
   2  a bad option or value, unreadable input, a face that is not installed,
      a file name refused, or an output that cannot be written
 
@@ -93,14 +93,18 @@ installed, or an output that cannot be written.
 )";
 
 constexpr const char* InspectHead = R"(Usage: glyptika-cli inspect [OPTION]... FILE
-Print what the GIF reader sees in FILE: the signature, the logical screen,
-every colour table, and for each image its descriptor and the extensions
-before it, with their fields.
+Print what the reader sees in FILE. Of a GIF: the signature, the logical
+screen, every colour table, and for each image its descriptor and the
+extensions before it, with their fields. Of a PNG: its size, colour type and
+bit depth, interlacing, whether it has alpha and from where (an alpha channel
+or a tRNS chunk), its palette's size, and its chunks in file order with the
+length of each; the whole file is read, so a damaged one is refused.
 )";
 
 constexpr const char* InspectEnd = R"(
-Exit status: 0 done; 1 the file is not a GIF the reader accepts (the reader's
-message, "TGif: ...", goes to standard error); 2 the file cannot be read.
+Exit status: 0 done; 1 the file is neither a GIF nor a PNG, or its reader
+refuses it (the reader's message, "TGif: ..." or "PNG: ...", goes to standard
+error); 2 the file cannot be read.
 )";
 
 std::string CommandHelp(const char* head, TCommand command, const char* end) {

@@ -3,12 +3,14 @@
 #include "base/Strings.h"
 #include "cli/CliError.h"
 #include "gif/Gif.h"
+#include "png/Png.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <istream>
 #include <memory>
+#include <span>
 #include <streambuf>
 
 namespace cli {
@@ -153,12 +155,82 @@ std::string DescribeGif(TGif& gif, bool indices) {
 
 namespace {
 
+std::string ColorTypeInWords(const TPngInfo& info) {
+  const char* kind = "unknown";
+  switch (info.ColorType) {
+  case 0:
+    kind = "grayscale";
+    break;
+  case 2:
+    kind = "RGB";
+    break;
+  case 3:
+    kind = "indexed";
+    break;
+  case 4:
+    kind = "grayscale with alpha";
+    break;
+  case 6:
+    kind = "RGB with alpha";
+    break;
+  }
+  return std::string(kind) + ", " + std::to_string(info.BitDepth) +
+         (info.BitDepth == 1 ? " bit per " : " bits per ") +
+         (info.ColorType == 3 ? "index" : "channel");
+}
+
+// A chunk's type as its four bytes, any that is not a letter escaped.
+std::string ChunkType(const std::string& type) {
+  std::string out;
+  for (const char c : type) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+      out += c;
+    } else {
+      out += "\\x";
+      AppendHex(out, std::uint8_t(c), 2, false);
+    }
+  }
+  return out;
+}
+
+} // namespace
+
+std::string DescribePng(const TPngInfo& info) {
+  using std::to_string;
+  std::string out = "signature: PNG\n";
+  out += "image: width " + to_string(info.Width) + ", height " + to_string(info.Height) +
+         ", color type " + to_string(info.ColorType) + " (" + ColorTypeInWords(info) +
+         "), interlaced " + YesNo(info.Interlaced) + "\n";
+  const bool channel = info.ColorType == 4 || info.ColorType == 6;
+  out += std::string("alpha: ") +
+         (!info.Alpha ? "no"
+          : channel   ? "yes, an alpha channel"
+                      : "yes, from the tRNS chunk") +
+         "\n";
+  out += "palette: " +
+         (info.PaletteSize == 0
+              ? std::string("none")
+              : to_string(info.PaletteSize) + (info.PaletteSize == 1 ? " entry" : " entries")) +
+         "\n";
+  for (std::size_t i = 0; i < info.Chunks.size(); ++i)
+    out += "chunk " + to_string(i) + ": " + ChunkType(info.Chunks[i].Type) + ", length " +
+           to_string(info.Chunks[i].Length) + "\n";
+  return out;
+}
+
+namespace {
+
 // A file as a stream the reader pulls from as it parses, so a stream that is
-// no GIF (or never ends) is refused at its first bytes, never read whole.
+// no GIF or PNG (or never ends) is refused at its first bytes, never read whole.
 class TFileReadBuf : public std::streambuf {
 public:
   explicit TFileReadBuf(std::FILE* File) : FFile(File) {}
   int Error() const { return FError; }
+  // What is read but not yet taken: the file's first bytes once sgetc() has
+  // filled the buffer (fread fills it whole but at the end of the file).
+  std::span<const std::uint8_t> Buffered() const {
+    return {reinterpret_cast<const std::uint8_t*>(gptr()), std::size_t(egptr() - gptr())};
+  }
 
 protected:
   int_type underflow() override {
@@ -183,7 +255,7 @@ struct FileCloser {
 };
 
 [[noreturn]] void Unreadable(const std::string& name, int err) {
-  throw ECliError("cannot read GIF file \"" + name + "\": " + std::strerror(err));
+  throw ECliError("cannot read image file \"" + name + "\": " + std::strerror(err));
 }
 
 } // namespace
@@ -200,6 +272,22 @@ std::string InspectFile(const std::string& path, bool indices) {
   const std::string name = standardInput ? "standard input" : path;
   auto buffer = std::make_unique<TFileReadBuf>(f);
   std::istream stream(buffer.get());
+  buffer->sgetc();
+  if (buffer->Error()) Unreadable(name, buffer->Error());
+  const std::span<const std::uint8_t> head = buffer->Buffered();
+  if (LooksLikePng(head)) {
+    try {
+      return DescribePng(InspectPng(stream));
+    } catch (const EPngError& e) {
+      if (buffer->Error()) Unreadable(name, buffer->Error());
+      throw ECliError(path + ": " + e.what(), ExitCodec);
+    }
+  }
+  // The GIF reader judges the version; anything else is neither format.
+  if (head.size() < 3 || !std::equal(head.begin(), head.begin() + 3, "GIF"))
+    throw ECliError((standardInput ? name : "\"" + name + "\"") +
+                        " is neither a GIF nor a PNG file",
+                    ExitCodec);
   TGif gif;
   try {
     gif.LoadFromStream(stream);

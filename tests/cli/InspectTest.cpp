@@ -1,5 +1,6 @@
 // `inspect` shows what the reader sees, agrees with giflib, and refuses bad files cleanly.
 #include "Inspected.h"
+#include "support/PngBytes.h"
 
 #include <cstdio>
 
@@ -37,12 +38,29 @@ const std::string ScreenLine =
     "color table 0: 2 entries\n"
     "    0: #FFFFFF #123456\n";
 
+// A PNG's description, less the IDAT line, which ends it with IEND's.
+std::string PngLines(const std::string& image, const std::string& alpha, const std::string& palette,
+                     std::vector<std::string> chunks, const std::string& idat) {
+  std::string out =
+      "signature: PNG\nimage: " + image + "\nalpha: " + alpha + "\npalette: " + palette + "\n";
+  chunks.insert(chunks.begin(), "IHDR, length 13");
+  chunks.push_back("IDAT, length " + std::to_string(idat.size() - 12));
+  chunks.push_back("IEND, length 0");
+  for (std::size_t i = 0; i < chunks.size(); ++i)
+    out += "chunk " + std::to_string(i) + ": " + chunks[i] + "\n";
+  return out;
+}
+
 TEST(Inspect, PrintsEveryBlockWithItsFields) {
+  using namespace pngbytes;
   struct Case {
     const char* Name;
-    std::string Gif;
+    std::string File;
     std::string Want; // with --indices
   };
+  const std::string indices = Data(std::string{0, 0x18}); // 0, 1, 2 at 2 bits
+  const std::string rgba16 = Data('\0' + std::string(8, '\x7F'));
+  const std::string grey = Data(std::string{0, 'a', 'b', 0, 'c', 'd'});
   const std::vector<Case> cases = {
       {"comment and graphic control", TinyGif,
        ScreenLine +
@@ -77,11 +95,24 @@ TEST(Inspect, PrintsEveryBlockWithItsFields) {
            "image 1: left 1, top 0, width 1, height 1, local color table yes, interlaced yes, "
            "sorted no, color table size 2, color table 1, code size 2\n"
            "01\n"},
+      {"an indexed PNG with tRNS and a text chunk",
+       Png({Header(3, 1, 2, 3), Chunk("PLTE", std::string(9, '\x40')), Chunk("tRNS", "\x80"),
+            Chunk("tEXt", std::string("Title\0hi", 8)), indices}),
+       PngLines("width 3, height 1, color type 3 (indexed, 2 bits per index), interlaced no",
+                "yes, from the tRNS chunk", "3 entries",
+                {"PLTE, length 9", "tRNS, length 1", "tEXt, length 8"}, indices)},
+      {"an interlaced PNG of 16-bit RGBA", Png({Header(1, 1, 16, 6, true), rgba16}),
+       PngLines("width 1, height 1, color type 6 (RGB with alpha, 16 bits per channel), "
+                "interlaced yes",
+                "yes, an alpha channel", "none", {}, rgba16)},
+      {"a grayscale PNG", Png({Header(2, 2, 8, 0), grey}),
+       PngLines("width 2, height 2, color type 0 (grayscale, 8 bits per channel), interlaced no",
+                "no", "none", {}, grey)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     TTempDir dir;
-    WriteFile(dir / "in.gif", c.Gif);
+    WriteFile(dir / "in.gif", c.File);
     const TRun r = RunCli({"inspect", (dir / "in.gif").string(), "--indices"});
     ASSERT_EQ(r.Exit, 0) << r.Err;
     EXPECT_EQ(r.Err, "");
@@ -97,14 +128,20 @@ TEST(Inspect, PrintsEveryBlockWithItsFields) {
 TEST(Inspect, FilesTheReaderRefusesGiveItsMessageAndExitOne) {
   const std::string screen = Screen1x1.substr(6);
   const std::string image = Bytes({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0}) + OnePixelOfIndex1;
+  using namespace pngbytes;
+  const std::string png = Png({Header(1, 1, 8, 0), Data(std::string(2, '\0'))});
+  std::string badCrc = png;
+  badCrc[32] ^= 1; // the header's CRC
   struct Case {
     const char* Name;
     std::string Bytes;
     const char* Message;
   };
   const std::vector<Case> cases = {
-      {"an empty file", "", "TGif: Invalid GIF Signature Code"},
-      {"a PNG", "\x89PNG\r\n\x1a\n" + std::string(40, '\0'), "TGif: Invalid GIF Signature Code"},
+      {"an empty file", "", "bad.gif\" is neither a GIF nor a PNG file"},
+      {"a JPEG", "\xFF\xD8\xFF\xE0", "bad.gif\" is neither a GIF nor a PNG file"},
+      {"a PNG cut short", png.substr(0, png.size() - 5), "bad.gif: PNG: the file is cut short"},
+      {"a PNG with a bad CRC", badCrc, "bad.gif: PNG: a chunk's checksum does not match"},
       {"version 88a", "GIF88a" + screen + image + ";", "TGif: Invalid GIF Signature Code"},
       {"no image", "GIF89a" + screen + ";", "TGif: No Image Description"},
       {"no trailer", "GIF89a" + screen + image, "TGif: No GIF Terminator Found"},
@@ -133,7 +170,7 @@ TEST(Inspect, FilesThatCannotBeReadExitTwo) {
     const TRun r = RunCli({"inspect", p.string()});
     EXPECT_EQ(r.Exit, 2) << p;
     ExpectOneErrorLine(r);
-    EXPECT_NE(r.Err.find("cannot read GIF file"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("cannot read image file"), std::string::npos) << r.Err;
   }
   // A name starting with "-" reaches inspect after "--".
   WriteFile(dir / "-odd.gif", TinyGif);
@@ -147,7 +184,8 @@ TEST(Inspect, EndlessInputFailsAtTheSignature) {
   const TRun zero = RunCli({"inspect", "/dev/zero"});
   EXPECT_EQ(zero.Exit, 1) << zero.Err;
   ExpectOneErrorLine(zero);
-  EXPECT_NE(zero.Err.find("TGif: Invalid GIF Signature Code"), std::string::npos) << zero.Err;
+  EXPECT_NE(zero.Err.find("\"/dev/zero\" is neither a GIF nor a PNG file"), std::string::npos)
+      << zero.Err;
 
   // The writer of a 64 MB pipe is cut off (SIGPIPE) once inspect has refused it.
   TTempDir dir;
