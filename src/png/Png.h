@@ -28,7 +28,8 @@ std::vector<std::uint8_t> EncodePng(const TRgbaImage& Image);
 constexpr std::int64_t MaxDecodePixels = std::int64_t(1) << 26;
 
 // Any valid PNG as 8-bit straight RGBA. Throws EPngError for bytes that are no
-// PNG, a damaged or cut file, or one of more than MaxDecodePixels pixels.
+// PNG, a damaged or cut file, or one of more than MaxDecodePixels pixels (or
+// 2^20 pixels wide).
 TRgbaImage DecodePng(std::span<const std::uint8_t> Bytes);
 
 struct TPngChunk {
