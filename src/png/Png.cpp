@@ -171,7 +171,14 @@ std::vector<std::uint8_t> Write(TPngForm& Form, int Filters, int Strategy) {
   TContext ctx(SPNG_CTX_ENCODER);
   spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
   spng_set_option(ctx, SPNG_IMG_COMPRESSION_LEVEL, Z_BEST_COMPRESSION);
-  spng_set_option(ctx, SPNG_IMG_MEM_LEVEL, MAX_MEM_LEVEL);
+  // A window and hash no larger than the data compress it the same, and spare
+  // a small image zlib's setting up of half a megabyte.
+  const std::size_t data = Form.Rows.size() + Form.Header.height + 262;
+  int bits = 9;
+  while (bits < MAX_WBITS && (std::size_t(1) << bits) < data)
+    ++bits;
+  spng_set_option(ctx, SPNG_IMG_WINDOW_BITS, bits);
+  spng_set_option(ctx, SPNG_IMG_MEM_LEVEL, std::clamp(bits - 6, 1, MAX_MEM_LEVEL));
   spng_set_option(ctx, SPNG_IMG_COMPRESSION_STRATEGY, Strategy);
   spng_set_option(ctx, SPNG_FILTER_CHOICE, Filters);
   Check(spng_set_ihdr(ctx, &Form.Header));
@@ -187,9 +194,9 @@ std::vector<std::uint8_t> Write(TPngForm& Form, int Filters, int Strategy) {
   return std::vector<std::uint8_t>(bytes, bytes + length);
 }
 
-// Trying a few ways costs a few encodes: worth it for the small images text
-// makes, not for a large one.
-constexpr std::size_t TryAllUpTo = std::size_t(1) << 18;
+// Trying two ways costs two encodes: worth it for the small images text makes,
+// not for a large one.
+constexpr std::size_t TryBothUpTo = std::size_t(1) << 18;
 
 } // namespace
 
@@ -202,21 +209,19 @@ std::vector<std::uint8_t> EncodePng(const TRgbaImage& Image) {
   form.Header.width = std::uint32_t(Image.Width);
   form.Header.height = std::uint32_t(Image.Height);
 
-  // Rows of palette indices only grow less alike when filtered; flat colour in
-  // true colour mostly gains from it, and deflate's strategies suit different
-  // images.
+  // Rows of palette indices only grow less alike when filtered, and zlib's
+  // other strategies gain them next to nothing. Rows of true colour mostly gain
+  // from filtering, each row its own; but flat colour with pictures among it
+  // (emoji) may come out a fifth smaller unfiltered, so both are tried.
   struct TWay {
-    int Filters, Strategy;
+    int Filters;
+    int Strategy;
   };
-  std::vector<TWay> ways;
-  if (indexed) {
-    ways = {{SPNG_DISABLE_FILTERING, Z_DEFAULT_STRATEGY}, {SPNG_DISABLE_FILTERING, Z_FILTERED}};
-  } else {
-    ways = {{SPNG_FILTER_CHOICE_ALL, Z_DEFAULT_STRATEGY},
-            {SPNG_FILTER_CHOICE_ALL, Z_FILTERED},
-            {SPNG_DISABLE_FILTERING, Z_DEFAULT_STRATEGY}};
+  std::vector<TWay> ways = {{SPNG_DISABLE_FILTERING, Z_DEFAULT_STRATEGY}};
+  if (!indexed) {
+    ways.insert(ways.begin(), {SPNG_FILTER_CHOICE_ALL, Z_DEFAULT_STRATEGY});
+    if (std::size_t(Image.Width) * std::size_t(Image.Height) > TryBothUpTo) ways.resize(1);
   }
-  if (std::size_t(Image.Width) * std::size_t(Image.Height) > TryAllUpTo) ways.resize(1);
   std::vector<std::uint8_t> best;
   for (const TWay& way : ways) {
     std::vector<std::uint8_t> bytes = Write(form, way.Filters, way.Strategy);
