@@ -27,6 +27,8 @@ std::string Reason(int Error) {
     return "no PNG signature: not a PNG file";
   case SPNG_ECHUNK_CRC:
     return "a chunk's checksum does not match its data: the file is damaged";
+  case SPNG_ECHUNK_LIMITS:
+    return "its other chunks than the image pass what is read (64 MiB, or too many chunks)";
   default:
     return spng_strerror(Error);
   }
@@ -98,19 +100,40 @@ int IndexBits(std::size_t Colours) {
   return Colours <= 2 ? 1 : Colours <= 4 ? 2 : Colours <= 16 ? 4 : 8;
 }
 
-std::optional<TPngForm> IndexedForm(const TRgbaImage& Image) {
+// Channel C (red, green, blue, alpha) of a colour as DistinctColours keeps it.
+std::uint8_t Channel(std::uint32_t Colour, int C) {
+  return reinterpret_cast<const std::uint8_t*>(&Colour)[C];
+}
+
+bool OpaqueGrey(std::uint32_t Colour) {
+  return Channel(Colour, 0) == Channel(Colour, 1) && Channel(Colour, 1) == Channel(Colour, 2) &&
+         Channel(Colour, 3) == 255;
+}
+
+// The image in at most 256 colours: indexed, or grey when that spares the palette.
+std::optional<TPngForm> FewColoursForm(const TRgbaImage& Image) {
   std::vector<std::uint32_t> colours;
   std::vector<std::uint8_t> indices;
   if (!DistinctColours(Image, colours, indices)) return std::nullopt;
+
+  // Opaque greys that need whole bytes as indices are their own bytes, with
+  // no palette (black text on white is such).
+  if (colours.size() > 16 && std::all_of(colours.begin(), colours.end(), OpaqueGrey)) {
+    TPngForm grey;
+    grey.Header.bit_depth = 8;
+    grey.Header.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
+    grey.Rows.resize(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i)
+      grey.Rows[i] = Image.Pixels[i * 4];
+    return grey;
+  }
 
   // Translucent entries first, so that tRNS ends at the last of them.
   std::vector<std::uint8_t> order(colours.size());
   for (std::size_t i = 0; i < order.size(); ++i)
     order[i] = std::uint8_t(i);
-  auto alpha = [&](std::uint8_t i) {
-    return reinterpret_cast<const std::uint8_t*>(&colours[i])[3];
-  };
-  std::stable_partition(order.begin(), order.end(), [&](std::uint8_t i) { return alpha(i) < 255; });
+  std::stable_partition(order.begin(), order.end(),
+                        [&](std::uint8_t i) { return Channel(colours[i], 3) < 255; });
   std::array<std::uint8_t, 256> newIndex{};
   TPngForm form;
   spng_plte& plte = form.Palette.emplace();
@@ -118,10 +141,10 @@ std::optional<TPngForm> IndexedForm(const TRgbaImage& Image) {
   plte.n_entries = std::uint32_t(order.size());
   for (std::size_t k = 0; k < order.size(); ++k) {
     newIndex[order[k]] = std::uint8_t(k);
-    const auto* rgba = reinterpret_cast<const std::uint8_t*>(&colours[order[k]]);
-    plte.entries[k] = {rgba[0], rgba[1], rgba[2], 255};
-    trns.type3_alpha[k] = rgba[3];
-    if (rgba[3] < 255) trns.n_type3_entries = std::uint32_t(k + 1);
+    const std::uint32_t c = colours[order[k]];
+    plte.entries[k] = {Channel(c, 0), Channel(c, 1), Channel(c, 2), 255};
+    trns.type3_alpha[k] = Channel(c, 3);
+    if (Channel(c, 3) < 255) trns.n_type3_entries = std::uint32_t(k + 1);
   }
   if (trns.n_type3_entries > 0) form.Transparency = trns;
 
@@ -204,12 +227,12 @@ std::vector<std::uint8_t> EncodePng(const TRgbaImage& Image) {
   if (Image.Empty()) Fail("an empty image cannot be written");
   if (Image.Pixels.size() != std::size_t(Image.Width) * std::size_t(Image.Height) * 4)
     Fail("the image's pixels do not match its size");
-  std::optional<TPngForm> indexed = IndexedForm(Image);
-  TPngForm form = indexed ? std::move(*indexed) : TrueColourForm(Image);
+  std::optional<TPngForm> few = FewColoursForm(Image);
+  TPngForm form = few ? std::move(*few) : TrueColourForm(Image);
   form.Header.width = std::uint32_t(Image.Width);
   form.Header.height = std::uint32_t(Image.Height);
 
-  // Rows of palette indices only grow less alike when filtered, and zlib's
+  // Rows of palette indices (or of few greys) only grow less alike when filtered, and zlib's
   // other strategies gain them next to nothing. Rows of true colour mostly gain
   // from filtering, each row its own; but flat colour with pictures among it
   // (emoji) may come out a fifth smaller unfiltered, so both are tried.
@@ -218,7 +241,7 @@ std::vector<std::uint8_t> EncodePng(const TRgbaImage& Image) {
     int Strategy;
   };
   std::vector<TWay> ways = {{SPNG_DISABLE_FILTERING, Z_DEFAULT_STRATEGY}};
-  if (!indexed) {
+  if (!few) {
     ways.insert(ways.begin(), {SPNG_FILTER_CHOICE_ALL, Z_DEFAULT_STRATEGY});
     if (std::size_t(Image.Width) * std::size_t(Image.Height) > TryBothUpTo) ways.resize(1);
   }
@@ -319,7 +342,7 @@ int ReadSource(spng_ctx*, void* User, void* Dest, std::size_t Length) {
   auto& source = *static_cast<TSource*>(User);
   auto* dest = static_cast<std::uint8_t*>(Dest);
   if (source.Read + Length > MaxReadBytes) {
-    source.Refusal = "more than " + std::to_string(MaxReadBytes) + " bytes";
+    source.Refusal = "the file goes on past 1 GiB, more than any image that is read needs";
     return SPNG_IO_ERROR;
   }
   std::size_t got = 0;

@@ -20,8 +20,9 @@ public:
 
 // The smallest lossless PNG of Image, at 8 bits a channel or fewer: indexed
 // (with tRNS when some alpha is below 255) when it has at most 256 distinct
-// RGBA values, else RGB when every pixel is opaque, else RGBA. The same image
-// always gives the same bytes. Throws EPngError for an empty image.
+// RGBA values (8-bit grey when they are more than 16 opaque greys), else RGB
+// when every pixel is opaque, else RGBA. The same image always gives the same
+// bytes. Throws EPngError for an empty image.
 std::vector<std::uint8_t> EncodePng(const TRgbaImage& Image);
 
 // The most pixels the reader decodes: 256 MiB of RGBA.

@@ -13,15 +13,19 @@ namespace {
 
 using namespace pngbytes;
 
-// Colour I of Count, distinct for every I below 512; every third translucent when asked.
-TRgbaImage Cycling(int Width, int Height, int Count, bool Translucent) {
+enum class TKind { Opaque, Translucent, Grey };
+
+// Colour I of Count, distinct for every I below 512 (below 256 in grey);
+// every third translucent when asked.
+TRgbaImage Cycling(int Width, int Height, int Count, TKind Kind) {
   TRgbaImage image(Width, Height);
   for (int y = 0; y < Height; ++y)
     for (int x = 0; x < Width; ++x) {
       const int i = (y * Width + x) % Count;
       std::uint8_t* p = image.At(x, y);
       p[0] = std::uint8_t(i), p[1] = std::uint8_t(i >> 8) * 90, p[2] = std::uint8_t(200 - i % 50);
-      p[3] = Translucent && i % 3 == 0 ? std::uint8_t(i * 7 % 255) : 255;
+      p[3] = Kind == TKind::Translucent && i % 3 == 0 ? std::uint8_t(i * 7 % 255) : 255;
+      if (Kind == TKind::Grey) p[1] = p[2] = p[0];
     }
   return image;
 }
@@ -53,13 +57,14 @@ TEST(Png, RoundTripsExactlyInItsSmallestForm) {
     std::uint32_t Transparency; // tRNS entries
   };
   const std::vector<Case> cases = {
-      {"3 opaque colours", Cycling(7, 5, 3, false), 3, 2, 0},
-      {"12 colours, 4 translucent", Cycling(9, 4, 12, true), 3, 4, 4},
-      {"256 opaque colours", Cycling(40, 30, 256, false), 3, 8, 0},
-      {"257 opaque colours", Cycling(40, 30, 257, false), 2, 8, 0},
-      {"257 colours, some translucent", Cycling(40, 30, 257, true), 6, 8, 0},
-      {"1 x 1", Cycling(1, 1, 1, false), 3, 1, 0},
-      {"a wide strip of 5 colours", Cycling(4001, 2, 5, true), 3, 4, 2},
+      {"3 opaque colours", Cycling(7, 5, 3, TKind::Opaque), 3, 2, 0},
+      {"12 colours, 4 translucent", Cycling(9, 4, 12, TKind::Translucent), 3, 4, 4},
+      {"256 opaque colours", Cycling(40, 30, 256, TKind::Opaque), 3, 8, 0},
+      {"17 opaque greys", Cycling(6, 5, 17, TKind::Grey), 0, 8, 0},
+      {"257 opaque colours", Cycling(40, 30, 257, TKind::Opaque), 2, 8, 0},
+      {"257 colours, some translucent", Cycling(40, 30, 257, TKind::Translucent), 6, 8, 0},
+      {"1 x 1", Cycling(1, 1, 1, TKind::Opaque), 3, 1, 0},
+      {"a wide strip of 5 colours", Cycling(4001, 2, 5, TKind::Translucent), 3, 4, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -75,7 +80,7 @@ TEST(Png, RoundTripsExactlyInItsSmallestForm) {
 }
 
 TEST(Png, RefusesWhatIsNoSoundPngInOneMessage) {
-  const std::vector<std::uint8_t> good = EncodePng(Cycling(30, 20, 300, false));
+  const std::vector<std::uint8_t> good = EncodePng(Cycling(30, 20, 300, TKind::Opaque));
   const std::string valid(good.begin(), good.end());
   std::string badCrc = valid;
   badCrc[valid.size() - 13] ^= 1; // the last byte of IDAT's CRC
