@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Peak memory of each hostile file of bench_decode's Hostile/* loaded alone
 # (above the program's own), with the benchmark's time per load; then
-# glyptika-cli inspect on endless and 1 GB inputs. Takes a Release build.
+# glyptika-cli inspect on endless and 1 GB inputs, GIF and PNG. Takes a Release build.
 set -euo pipefail
 dir=${1:-build/release}
 bench=$dir/bench/bench_decode
@@ -41,4 +41,25 @@ for _ in range(1000000000 // len(chunk)):
 o.write(b"\x00;")
 ' | /usr/bin/time -f %M -o /tmp/glyptika-peak.$$ "$cli" inspect - >/dev/null 2>&1) || true; tail -1 /tmp/glyptika-peak.$$)
 printf '%-30s %8.1f ms, peak %5d MB\n' "1 GB of image data piped" "$(echo "($(date +%s.%N) - $t0) * 1000" | bc)" $((kb / 1024))
+# PNG: a header claiming 8192 x 8192 pixels over a few bytes of data, and
+# 1 GB of chunks no reader knows, piped.
+png() {
+  /usr/bin/python3 -c '
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+o = sys.stdout.buffer
+o.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 8192, 8192, 8, 6, 0, 0, 0)))
+if sys.argv[1] == "unknown":
+    block = chunk(b"abCd", bytes(65536)) * 16
+    for _ in range(1000000000 // len(block)):
+        o.write(block)
+o.write(chunk(b"IDAT", zlib.compress(bytes(1000))) + chunk(b"IEND", b""))
+' "$1"
+}
+for kind in header unknown; do
+  t0=$(date +%s.%N)
+  kb=$( (png $kind | /usr/bin/time -f %M -o /tmp/glyptika-peak.$$ "$cli" inspect - >/dev/null 2>&1) || true; tail -1 /tmp/glyptika-peak.$$)
+  printf '%-30s %8.1f ms, peak %5d MB\n' "PNG, $kind" "$(echo "($(date +%s.%N) - $t0) * 1000" | bc)" $((kb / 1024))
+done
 rm -f /tmp/glyptika-peak.$$
