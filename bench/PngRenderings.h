@@ -81,6 +81,10 @@ inline std::vector<TNamedImage> PngRenderings() {
   TRenderSettings emoji = PngSettings({"Smile \xF0\x9F\x98\x80 party \xF0\x9F\x8E\x89"}, 60);
   const TBitmap emojiPreview = render(emoji);
   out.push_back({"emoji-60px", Opaque(emojiPreview)});
+  // Past the size up to which the writer tries more than one way.
+  TRenderSettings emojiLarge = emoji;
+  emojiLarge.Size = 250;
+  out.push_back({"emoji-250px", Opaque(render(emojiLarge))});
   // Colours as drawn, each with its own alpha: more RGBA values than a palette holds.
   out.push_back(
       {"emoji-60px-alpha", CoverageAsAlpha(emojiPreview, emoji.BackColor, emoji.TextColor, false)});

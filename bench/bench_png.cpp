@@ -73,7 +73,7 @@ void BM_PageOfCharacters(benchmark::State& state, bool png) {
 } // namespace
 
 // As many as PngRenderings() makes.
-BENCHMARK(BM_EncodePng)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodePng)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodePng)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodePng)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PageOfCharacters, gif, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PageOfCharacters, png, true)->Unit(benchmark::kMillisecond);

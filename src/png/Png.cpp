@@ -28,7 +28,7 @@ std::string Reason(int Error) {
   case SPNG_ECHUNK_CRC:
     return "a chunk's checksum does not match its data: the file is damaged";
   case SPNG_ECHUNK_LIMITS:
-    return "its other chunks than the image pass what is read (64 MiB, or too many chunks)";
+    return "the chunks beside the image pass what is read of them (64 MiB, or too many)";
   default:
     return spng_strerror(Error);
   }
@@ -190,19 +190,18 @@ struct TFree {
   void operator()(void* p) const { std::free(p); }
 };
 
-std::vector<std::uint8_t> Write(TPngForm& Form, int Filters, int Strategy) {
+std::vector<std::uint8_t> Write(TPngForm& Form, int Filters) {
   TContext ctx(SPNG_CTX_ENCODER);
   spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
   spng_set_option(ctx, SPNG_IMG_COMPRESSION_LEVEL, Z_BEST_COMPRESSION);
-  // A window and hash no larger than the data compress it the same, and spare
-  // a small image zlib's setting up of half a megabyte.
+  // A window no larger than the data, and a hash to match, lose next to nothing
+  // and spare a small image zlib's setting up of half a megabyte.
   const std::size_t data = Form.Rows.size() + Form.Header.height + 262;
   int bits = 9;
   while (bits < MAX_WBITS && (std::size_t(1) << bits) < data)
     ++bits;
   spng_set_option(ctx, SPNG_IMG_WINDOW_BITS, bits);
   spng_set_option(ctx, SPNG_IMG_MEM_LEVEL, std::clamp(bits - 6, 1, MAX_MEM_LEVEL));
-  spng_set_option(ctx, SPNG_IMG_COMPRESSION_STRATEGY, Strategy);
   spng_set_option(ctx, SPNG_FILTER_CHOICE, Filters);
   Check(spng_set_ihdr(ctx, &Form.Header));
   if (Form.Palette) Check(spng_set_plte(ctx, &*Form.Palette));
@@ -232,23 +231,16 @@ std::vector<std::uint8_t> EncodePng(const TRgbaImage& Image) {
   form.Header.width = std::uint32_t(Image.Width);
   form.Header.height = std::uint32_t(Image.Height);
 
-  // Rows of palette indices (or of few greys) only grow less alike when filtered, and zlib's
-  // other strategies gain them next to nothing. Rows of true colour mostly gain
-  // from filtering, each row its own; but flat colour with pictures among it
-  // (emoji) may come out a fifth smaller unfiltered, so both are tried.
-  struct TWay {
-    int Filters;
-    int Strategy;
-  };
-  std::vector<TWay> ways = {{SPNG_DISABLE_FILTERING, Z_DEFAULT_STRATEGY}};
-  if (!few) {
-    ways.insert(ways.begin(), {SPNG_FILTER_CHOICE_ALL, Z_DEFAULT_STRATEGY});
-    if (std::size_t(Image.Width) * std::size_t(Image.Height) > TryBothUpTo) ways.resize(1);
-  }
-  std::vector<std::uint8_t> best;
-  for (const TWay& way : ways) {
-    std::vector<std::uint8_t> bytes = Write(form, way.Filters, way.Strategy);
-    if (best.empty() || bytes.size() < best.size()) best = std::move(bytes);
+  // Rows of palette indices (or of few greys) only grow less alike when
+  // filtered. Rows of true colour mostly gain from filtering, each row its
+  // own way; but flat colour with pictures among it (emoji) may come out a
+  // fifth smaller unfiltered, so both are tried. zlib's other strategies gain
+  // rendered text next to nothing.
+  std::vector<std::uint8_t> best =
+      Write(form, few ? SPNG_DISABLE_FILTERING : SPNG_FILTER_CHOICE_ALL);
+  if (!few && std::size_t(Image.Width) * std::size_t(Image.Height) <= TryBothUpTo) {
+    std::vector<std::uint8_t> plain = Write(form, SPNG_DISABLE_FILTERING);
+    if (plain.size() < best.size()) best = std::move(plain);
   }
   return best;
 }
@@ -338,7 +330,7 @@ struct TSource {
   std::string Refusal; // why reading stopped short of the stream's end
 };
 
-int ReadSource(spng_ctx*, void* User, void* Dest, std::size_t Length) {
+int ReadSource(spng_ctx*, void* User, void* Dest, std::size_t Length) try {
   auto& source = *static_cast<TSource*>(User);
   auto* dest = static_cast<std::uint8_t*>(Dest);
   if (source.Read + Length > MaxReadBytes) {
@@ -360,6 +352,9 @@ int ReadSource(spng_ctx*, void* User, void* Dest, std::size_t Length) {
     return SPNG_IO_ERROR;
   }
   return got == Length ? 0 : SPNG_IO_EOF;
+} catch (...) {
+  // Nothing may unwind through libspng's C frames.
+  return SPNG_IO_ERROR;
 }
 
 TPngInfo Inspect(TSource& Source, spng_ctx* Ctx) {
