@@ -98,7 +98,8 @@ screen, every colour table, and for each image its descriptor and the
 extensions before it, with their fields. Of a PNG: its size, colour type and
 bit depth, interlacing, whether it has alpha and from where (an alpha channel
 or a tRNS chunk), its palette's size, and its chunks in file order with the
-length of each; the whole file is read, so a damaged one is refused.
+length of each; the whole file is read, so a damaged one is refused, and
+--indices adds nothing.
 )";
 
 constexpr const char* InspectEnd = R"(
