@@ -6,6 +6,7 @@
 #include "export/RenderSource.h"
 #include "render/AutoFill.h"
 #include "render/Render.h"
+#include "support/UnattendedPlatform.h"
 
 #include <benchmark/benchmark.h>
 

@@ -222,15 +222,23 @@ const TOptionSpec RenderOptions[] = {
        c.Render.Recolor.emplace_back(ParseColor(v.substr(0, eq), "--recolor"),
                                      ParseColor(v.substr(eq + 1), "--recolor"));
      }},
-    Flag("transparent", "make the background colour transparent in every file",
+    Flag("transparent",
+         "make the background transparent in every file: in\na GIF one colour, in a PNG "
+         "everything but the\ntext and its shadow, whose edges keep their coverage",
          [](L& c, V, bool) { c.Render.Choices.Transparent = true; }),
+    {"scale", 0, TArg::Required, "N",
+     "also write each image at N times the pixels (2 or\n3), named with @Nx before the "
+     "extension, for\nHiDPI screens; the page offers them by srcset",
+     [](L& c, V v, bool) { c.Render.Choices.Scale = ParseInt(v, "--scale", 1, MaxExportScale); }},
 
     Heading("Output (one or more):"),
     {"out", 'o', TArg::Required, "FILE",
-     "the whole rendering as one GIF (\"Save as solid\nGIF-file\"); .gif is added to a name "
-     "without an\nextension; - writes to standard output",
+     "the whole rendering as one image (\"Save as solid\nGIF-file\"): a PNG for a name ending "
+     "in .png, else\na GIF; .gif is added to a name without an\nextension; - writes a GIF to "
+     "standard output",
      [](L& c, V v, bool) { c.Render.Out = std::string(v); }},
-    {"lines", 0, TArg::Required, "DIR", "one GIF per non-empty line into DIR",
+    {"lines", 0, TArg::Required, "DIR",
+     "one image per non-empty line into DIR, PNG when\nthe mask ends in .png",
      [](L& c, V v, bool) { c.Render.LinesDir = std::string(v); }},
     {"mask", 0, TArg::Required, "MASK",
      "with --lines, the file names (default \"%t.gif\"):\n%t the line's text, %s the text as a "
@@ -241,9 +249,16 @@ const TOptionSpec RenderOptions[] = {
        c.Render.MaskGiven = true;
      }},
     {"html", 0, TArg::Required, "FILE",
-     "an HTML page of one GIF per character, the images\nin img_char/ beside it (not with "
-     "--shadow or\n--shaping)",
+     "an HTML page of one image per character, the\nimages in img_char/ beside it (not with "
+     "--shadow\nor --shaping)",
      [](L& c, V v, bool) { c.Render.Html = std::string(v); }},
+    {"format", 0, TArg::Required, "gif|png",
+     "with --html, the format of the page's images\n(default gif)",
+     [](L& c, V v, bool) {
+       c.Render.Choices.Format = ParseChoice<TImageFormat>(
+           v, "--format", {{"gif", TImageFormat::Gif}, {"png", TImageFormat::Png}});
+       c.Render.PageOptionGiven = true;
+     }},
     Flag("script", "with --html, write the page as a script",
          [](L& c, V, bool) { c.Render.Choices.IncludeScript = true; }),
     {"name", 0, TArg::Required, "char|code",
@@ -527,7 +542,7 @@ void CheckRender(const TRenderOptions& o) {
   if (o.MaskGiven && o.LinesDir.empty()) Usage("--mask goes with --lines");
   if (o.Html.empty() &&
       (o.Choices.IncludeScript || o.Choices.WriteSize || o.Choices.WriteAlt || o.PageOptionGiven))
-    Usage("--script, --name, --sizes and --alt go with --html");
+    Usage("--script, --name, --sizes, --alt and --format go with --html");
   // The dialog offers the character page only without a shadow or shaping.
   if (!o.Html.empty() && o.Settings.Shadow)
     Usage("--html cannot be used with --shadow: each character's image would cut through the "

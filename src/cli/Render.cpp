@@ -132,18 +132,27 @@ std::string RefusalReason(const std::string& full, const std::string& folder,
   return "the file system takes no such name";
 }
 
-// The files the dialog would have named in its boxes: a line each on
-// standard error, saying why.
-bool ReportRefused(const TSaveResult& result, const TUnattendedPlatform& platform,
-                   const std::string& folder, std::size_t maskSlashes) {
+// The files a save refused, each with what the dialog's box would have said.
+struct TRefusals {
+  std::vector<std::string> Messages;
+  TSaveHooks Hooks() {
+    TSaveHooks hooks;
+    hooks.Refused = [this](const std::string&, const std::string& Message) {
+      Messages.push_back(Message);
+    };
+    return hooks;
+  }
+};
+
+// A line each on standard error, saying why.
+bool ReportRefused(const TSaveResult& result, const TRefusals& refusals, const std::string& folder,
+                   std::size_t maskSlashes) {
   for (std::size_t i = 0; i < result.Refused.size(); ++i) {
     const std::string& full = result.Refused[i];
-    const std::string box = i < platform.Errors.size() ? platform.Errors[i] : std::string();
+    const std::string box = i < refusals.Messages.size() ? refusals.Messages[i] : std::string();
     Warn(full + ": not written: " + RefusalReason(full, folder, maskSlashes, box));
   }
-  for (const std::string& text : platform.Warnings)
-    Warn(text);
-  return result.Refused.empty() && platform.Warnings.empty();
+  return result.Refused.empty();
 }
 
 // The export's own refusals read as any other line here: no capital, no
@@ -177,8 +186,19 @@ void MakeFolderOf(const std::string& target, const std::string& file) {
                     ": " + (ec ? ec.message() : "a file of that name is in the way"));
 }
 
+// The format a name's extension asks for: .gif or .png, in any case.
+std::optional<TImageFormat> FormatOfName(const std::string& name) {
+  const std::string base = fs::path(name).filename().string();
+  const std::size_t dot = base.rfind('.');
+  if (dot == std::string::npos || dot == 0) return std::nullopt;
+  const std::string extension = base.substr(dot + 1);
+  if (SameText(extension, "gif")) return TImageFormat::Gif;
+  if (SameText(extension, "png")) return TImageFormat::Png;
+  return std::nullopt;
+}
+
 // What --out accepts before anything is rendered: a name that is no folder,
-// that ends in .gif (or gets it) and that a file system takes.
+// that ends in .gif or .png (or gets .gif) and that a file system takes.
 void CheckOutName(const std::string& out) {
   if (out == "-") return;
   if (NamesFolder(out))
@@ -186,9 +206,9 @@ void CheckOutName(const std::string& out) {
   const std::string file = WithDefaultExtension(out, "gif");
   const std::string base = fs::path(file).filename().string();
   const std::string extension = base.substr(base.rfind('.') + 1);
-  if (!SameText(extension, "gif"))
-    throw ECliError("--out " + Quote(out) + ": the name must end in .gif; the file holds a GIF " +
-                    "whatever its name says");
+  if (!FormatOfName(file))
+    throw ECliError("--out " + Quote(out) + ": the name must end in .gif or .png, the format " +
+                    "the file is written in");
   const std::string folder = FolderOf(file);
   const long longest =
       ::pathconf(folder.empty() || !fs::is_directory(folder) ? "." : folder.c_str(), _PC_NAME_MAX);
@@ -198,43 +218,43 @@ void CheckOutName(const std::string& out) {
                     ")");
 }
 
-void SaveSolid(TCTable& table, const std::string& out) {
+void WriteSolid(const TColorTable& table, TExportChoices choices, const std::string& out) {
   if (out == "-") {
-    const std::vector<std::uint8_t> bytes = table.Gif().SaveToBytes();
+    const std::vector<std::uint8_t> bytes = table.WholeGif();
     WriteStdout(std::string(bytes.begin(), bytes.end()));
     return;
   }
-  MakeFolderOf(out, WithDefaultExtension(out, "gif"));
-  TUnattendedPlatform platform;
-  platform.SaveFileName = out;
-  table.Choices.Save = TSaveKind::Solid;
+  const std::string file = WithDefaultExtension(out, "gif");
+  choices.Format = FormatOfName(file).value_or(TImageFormat::Gif);
+  MakeFolderOf(out, file);
   try {
-    Refusing([&] { return table.SaveSolid(platform); });
+    Refusing([&] { return ::SaveSolid(table, choices, file); });
   } catch (const std::system_error& e) {
     CannotWrite(out, e);
   }
 }
 
-bool SaveLines(TCTable& table, const std::string& dir, const std::string& mask) {
+bool WriteLines(const TColorTable& table, TExportChoices choices, const std::string& dir) {
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec || !fs::is_directory(dir))
     throw ECliError("cannot make the folder " + Quote(dir) + ": " +
                     (ec ? ec.message() : "a file of that name is in the way"));
-  TUnattendedPlatform platform;
-  platform.Folder = dir;
-  table.Choices.Save = TSaveKind::Lines;
+  // The mask's extension names the format; a mask without one, --format's.
+  if (const std::optional<TImageFormat> format = FormatOfName(choices.Mask))
+    choices.Format = *format;
+  TRefusals refusals;
   TSaveResult result;
   try {
-    result = Refusing([&] { return table.SaveLines(platform); });
+    result = Refusing([&] { return ::SaveLines(table, choices, dir, refusals.Hooks()); });
   } catch (const std::system_error& e) {
     throw ECliError("cannot write into " + Quote(dir) + ": " + e.code().message());
   }
-  return ReportRefused(result, platform, WithTrailingSlash(dir),
-                       std::size_t(std::count(mask.begin(), mask.end(), '/')));
+  return ReportRefused(result, refusals, WithTrailingSlash(dir),
+                       std::size_t(std::count(choices.Mask.begin(), choices.Mask.end(), '/')));
 }
 
-bool SaveHtml(TCTable& table, const std::string& page) {
+bool WritePage(const TColorTable& table, const TExportChoices& choices, const std::string& page) {
   const std::string file = WithDefaultExtension(page, "html");
   MakeFolderOf(page, file);
   const std::string images = FolderOf(file) + "img_char/";
@@ -243,17 +263,17 @@ bool SaveHtml(TCTable& table, const std::string& page) {
       !fs::is_directory(images, ec))
     throw ECliError("cannot write " + Quote(page) + ": its image folder " + Quote(images) +
                     " is taken by something that is not a folder");
-  TUnattendedPlatform platform;
-  platform.SaveFileName = page;
-  platform.OpenResult = false;
-  table.Choices.Save = TSaveKind::Html;
+  TRefusals refusals;
   TSaveResult result;
   try {
-    result = Refusing([&] { return table.SaveHtml(platform); });
+    result = Refusing([&] {
+      CheckPageAllowed(table.Source());
+      return SavePage(table, choices, file, refusals.Hooks());
+    });
   } catch (const std::system_error& e) {
     CannotWrite(page, e);
   }
-  return ReportRefused(result, platform, images, 0);
+  return ReportRefused(result, refusals, images, 0);
 }
 
 } // namespace
@@ -300,27 +320,33 @@ void RunRender(TRenderOptions o) {
   if (!rendering) throw ECliError("the text is empty: there is nothing to render");
   WarnMissing(*rendering, settings);
 
-  // The dialog with the options chosen, then the colour edits in the order
-  // given; transparency is applied to the prepared image as its box would be.
-  TCTable table;
-  table.Choices = o.Choices;
-  table.Choices.Transparent = false;
+  // The colour table of the rendering, then the colour edits in the order
+  // given, then transparency, as the dialog applies them.
+  TColorTable table;
   try {
     table.Prepare(ExportSourceOf(*rendering));
   } catch (const EExportError& e) {
     throw ECliError(ShellStyle(e.what()));
   }
-  // The table's image is made; a run keeps no second copy of the pixels.
-  rendering->FPreview = TBitmap();
+  // A run that writes only GIFs at 1x keeps no second copy of the pixels: the
+  // table's image is what they are made of.
+  const bool pngLines =
+      !o.LinesDir.empty() &&
+      (FormatOfName(o.Choices.Mask) ? FormatOfName(o.Choices.Mask) == TImageFormat::Png
+                                    : o.Choices.Format == TImageFormat::Png);
+  const bool pngOut = !o.Out.empty() && o.Out != "-" &&
+                      FormatOfName(WithDefaultExtension(o.Out, "gif")) == TImageFormat::Png;
+  const bool pngPage = !o.Html.empty() && o.Choices.Format == TImageFormat::Png;
+  if (o.Choices.Scale == 1 && !pngLines && !pngOut && !pngPage) rendering->FPreview = TBitmap();
   if (const std::size_t done = table.RecolorListed(o.Recolor); done < o.Recolor.size())
     throw ECliError("--recolor: the rendering does not use the colour " +
                     ColorToHex(o.Recolor[done].first));
-  if (o.Choices.Transparent) table.CBTransparentClick(true);
+  table.SetTransparent(o.Choices.Transparent);
 
   bool complete = true;
-  if (!o.Out.empty()) SaveSolid(table, o.Out);
-  if (!o.LinesDir.empty()) complete = SaveLines(table, o.LinesDir, o.Choices.Mask) && complete;
-  if (!o.Html.empty()) complete = SaveHtml(table, o.Html) && complete;
+  if (!o.Out.empty()) WriteSolid(table, o.Choices, o.Out);
+  if (!o.LinesDir.empty()) complete = WriteLines(table, o.Choices, o.LinesDir) && complete;
+  if (!o.Html.empty()) complete = WritePage(table, o.Choices, o.Html) && complete;
   if (!complete) throw ECliError("some files were not written (see above)");
 }
 

@@ -347,9 +347,13 @@ std::string ScriptString(std::string_view Text) {
 }
 
 std::string ImageTag(const TPageImage& Image, std::string_view Ch, const TExportChoices& Choices) {
-  std::string tag = "<img src=\"img_char/";
-  tag += UrlEncode(Image.Name);
-  tag += ".gif\" ";
+  const std::string name = "img_char/" + UrlEncode(Image.Name);
+  const std::string extension = std::string(".") + ImageExtension(Choices.Format);
+  std::string tag = "<img src=\"" + name + extension + "\" ";
+  // The larger image for screens that have the pixels; the size stays the 1x one's.
+  if (Choices.Scale > 1)
+    tag += "srcset=\"" + ScaledName(name + extension, Choices.Scale) + " " +
+           std::to_string(Choices.Scale) + "x\" ";
   if (Choices.WriteSize) {
     tag += "width=" + std::to_string(Image.W);
     tag += " height=" + std::to_string(Image.H) + " ";
@@ -398,10 +402,14 @@ std::string BuildPage(const TPageLayout& Layout, const std::vector<std::string>&
     line(" if (s!=\"\") {");
     // By code point, so characters outside the BMP stay whole.
     line("  for (const c of s){");
-    if (Choices.NameAsChar)
-      line("   document.write(\"<img src=\\\"img_char/\"+myurl(c)+\".gif\\\" \");");
-    else
-      line("   document.write(\"<img src=\\\"img_char/\"+ImgN[c]+\".gif\\\" \");");
+    const std::string name = Choices.NameAsChar ? "myurl(c)" : "ImgN[c]";
+    const std::string extension = std::string(".") + ImageExtension(Choices.Format);
+    line("   document.write(\"<img src=\\\"img_char/\"+" + name + "+\"" + extension + "\\\" \");");
+    if (Choices.Scale > 1) {
+      const std::string mark = "@" + std::to_string(Choices.Scale) + "x";
+      line("   document.write(\"srcset=\\\"img_char/\"+" + name + "+\"" + mark + extension + " " +
+           std::to_string(Choices.Scale) + "x\\\" \");");
+    }
     if (Choices.WriteSize) line("   document.write(\"width=\"+ImgW[c]+\" height=\"+ImgH[c]);");
     if (Choices.WriteAlt) line("   document.write(\" alt=\\\"\"+myattr(c)+\"\\\"\");");
     line("   document.write(\">\");}");

@@ -1,6 +1,5 @@
-#include "base/AtomicFile.h"
-#include "export/Export.h"
 #include "export/ExportText.h"
+#include "export/Saving.h"
 
 #include <cerrno>
 #include <system_error>
@@ -9,29 +8,74 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
-  TSaveResult result;
-  Gif(); // refuse before any dialog when nothing was prepared
-  if (FSource.ShadowDistance > 0)
+void CheckPageAllowed(const TExportSource& Source) {
+  if (Source.ShadowDistance > 0)
     throw EExportError("The HTML page cannot be made from a rendering with a drop shadow.");
-  if (FSource.Shaped)
+  if (Source.Shaped)
     throw EExportError("The HTML page cannot be made from a rendering with kerning and shaping: "
                        "joined and reordered text has no image per character.");
-  const std::optional<std::string> chosen =
-      Platform.SaveFileDialog({"HTML file (*.htm)|*.htm|HTML file (*.html)|*.html", "html", true});
-  if (!chosen) {
-    result.Cancelled = true;
-    return result;
-  }
-  if (NamesFolder(*chosen))
-    throw EExportError("The page [" + *chosen + "] names a folder, not a file.");
-  const std::string pageName = WithDefaultExtension(*chosen, "html");
-  const std::string imageFolder = FolderOf(pageName) + "img_char/";
+}
 
-  std::optional<TBusy> busy; // not over the question at the end
-  busy.emplace(Platform);
+namespace {
+
+// The page's distinct images in order of first use, with where each lies in
+// Source, and per line the image of each character.
+struct TCharCuts {
+  TPageLayout Layout;
+  std::vector<TImageCut> Cuts;
+  std::vector<std::string_view> FromText; // the character, when it names its file
+};
+
+TCharCuts CharCuts(const TExportSource& Source, const std::vector<std::string>& Lines,
+                   bool NameAsChar) {
+  TCharCuts out;
+  const auto measure = [&](std::string_view Text) {
+    if (!Source.Measure) throw EExportError("The rendering gives no way to measure text.");
+    return Source.Measure(Text);
+  };
+  const int sw = Source.SurfaceWidth;
+  std::unordered_map<std::string, int> known;
+  int y = Source.TextTop;
+  for (const std::string& line : Lines) {
+    std::vector<int>& cells = out.Layout.Cells.emplace_back();
+    if (line.empty()) {
+      y += measure("W").Height;
+      continue;
+    }
+    const int w = measure(line).Width;
+    int x = Source.TextLeft + LineStart(Source.Align, sw, w);
+    int height = 0;
+    for (const TTextChar& c : SplitChars(line)) {
+      const std::string name = CharName(c, NameAsChar);
+      const TTextSize size = measure(c.Bytes);
+      auto [at, added] = known.try_emplace(name, int(out.Layout.Images.size()));
+      if (added) {
+        out.Layout.Images.push_back({name, std::string(c.Bytes), size.Width, size.Height});
+        out.Cuts.push_back({{x, y, x + size.Width, y + size.Height}, {}});
+        out.FromText.push_back(NameAsChar ? c.Bytes : std::string_view());
+      }
+      cells.push_back(at->second);
+      x += size.Width;
+      height = size.Height;
+    }
+    y += height;
+  }
+  return out;
+}
+
+} // namespace
+
+TSaveResult SavePage(const TColorTable& Table, const TExportChoices& Choices,
+                     const std::string& PageName, const TSaveHooks& Hooks) {
+  TSaveResult result;
+  const TExportSource& source = Table.Source();
+  CheckPageAllowed(source);
+  const std::string imageFolder = FolderOf(PageName) + "img_char/";
+  const std::string extension = std::string(".") + ImageExtension(Choices.Format);
+  const int scale = Choices.Scale;
+
   // Made before the folder: a page that cannot be created ends the save here.
-  TAtomicFile page(pageName);
+  TAtomicFile page(PageName);
   // The images go nowhere else: a page whose images cannot be saved is not
   // written, and an old page stays.
   if (::mkdir(imageFolder.c_str(), 0777) != 0 && errno != EEXIST)
@@ -46,57 +90,43 @@ TSaveResult TCTable::SaveHtml(IExportPlatform& Platform) {
                             "Cannot write into the image folder " + imageFolder);
 
   const std::vector<std::string> lines =
-      PageLines(FSource.Lines, [this](std::string_view Text) { return MeasureText(Text); });
-  const int total = CountPageImages(lines, Choices.NameAsChar) + 1; // and the page
+      PageLines(source.Lines, [&](std::string_view Text) { return Table.MeasureText(Text); });
+  const TCharCuts chars = CharCuts(source, lines, Choices.NameAsChar);
+  std::shared_ptr<const TExportSource> larger;
+  TCharCuts largerChars;
+  if (scale > 1) {
+    larger = Table.SourceAt(scale);
+    largerChars = CharCuts(*larger, lines, Choices.NameAsChar);
+  }
+  const int images = int(chars.Cuts.size()) * (larger ? 2 : 1);
+  const int total = images + 1; // and the page
   int done = 0;
-  if (!GoOn(0, total)) {
+  TImageWriter writer(Table, Choices, Hooks, result); // the images, then the page
+  if (!writer.GoOn(0, total)) {
     result.Stopped = true;
     return result;
   }
-  TAtomicBatch batch; // the images, then the page
-  const TCutsKept kept{batch};
-  const int sw = FSource.SurfaceWidth;
-  TPageLayout layout;
-  std::unordered_map<std::string, int> known;
-  int y = FSource.TextTop;
-  for (const std::string& line : lines) {
-    std::vector<int>& cells = layout.Cells.emplace_back();
-    if (line.empty()) {
-      y += MeasureText("W").Height;
-      continue;
+  for (std::size_t i = 0; i < chars.Cuts.size(); ++i) {
+    const std::string& name = chars.Layout.Images[i].Name;
+    writer.Save(source, chars.Cuts[i], imageFolder, name + extension, chars.FromText[i]);
+    bool goOn = writer.GoOn(++done, total);
+    if (goOn && larger && i < largerChars.Cuts.size()) {
+      writer.Save(*larger, ScaledCut(largerChars.Cuts[i], chars.Cuts[i], scale), imageFolder,
+                  ScaledName(name + extension, scale), chars.FromText[i]);
+      goOn = writer.GoOn(++done, total);
     }
-    const int w = MeasureText(line).Width;
-    int x = FSource.TextLeft + LineStart(FSource.Align, sw, w);
-    int height = 0;
-    for (const TTextChar& c : SplitChars(line)) {
-      const std::string name = CharName(c, Choices.NameAsChar);
-      const TTextSize size = MeasureText(c.Bytes);
-      auto [at, added] = known.try_emplace(name, int(layout.Images.size()));
-      if (added) {
-        layout.Images.push_back({name, std::string(c.Bytes), size.Width, size.Height});
-        SaveCut({x, y, x + size.Width, y + size.Height}, imageFolder, name + ".gif",
-                Choices.NameAsChar ? c.Bytes : std::string_view(), Platform, result, batch);
-        // Past the last image only the page is left: a stop then keeps it.
-        if (!GoOn(++done, total) && done + 1 < total) {
-          result.Stopped = true;
-          PlaceCuts(batch, Platform, result);
-          return result; // the page would point at missing images: left as it was
-        }
-      }
-      cells.push_back(at->second);
-      x += size.Width;
-      height = size.Height;
+    // Past the last image only the page is left: a stop then keeps it.
+    if (!goOn && done + 1 < total) {
+      result.Stopped = true;
+      writer.Place();
+      return result; // the page would point at missing images: left as it was
     }
-    y += height;
   }
 
-  page.Write(BuildPage(layout, lines, FSource.Align, Choices));
-  page.Commit(batch); // renamed after its images, and not if one fails
-  PlaceCuts(batch, Platform, result);
-  result.Written.push_back(pageName);
-  GoOn(total, total);
-  busy.reset();
-
-  if (Platform.ConfirmBox("Open result file?")) Platform.ShellOpen(pageName);
+  page.Write(BuildPage(chars.Layout, lines, source.Align, Choices));
+  page.Commit(writer.Batch()); // renamed after its images, and not if one fails
+  writer.Place();
+  result.Written.push_back(PageName);
+  writer.GoOn(total, total);
   return result;
 }

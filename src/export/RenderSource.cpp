@@ -1,8 +1,19 @@
 #include "export/RenderSource.h"
 
+namespace {
+
+// A rendering made again, with its source pointing into it.
+struct TOwnedSource {
+  TRenderResult Rendering;
+  TExportSource Source;
+};
+
+} // namespace
+
 TExportSource ExportSourceOf(const TRenderResult& Rendering) {
   TExportSource source;
   source.Preview = &Rendering.FPreview;
+  source.Scale = Rendering.Scale;
   // Margins kept for overhangs lie outside the area the lines are placed in.
   source.SurfaceWidth =
       Rendering.FSurface ? Rendering.TextRect.Width() + Rendering.ShadowDistance : 0;
@@ -13,6 +24,8 @@ TExportSource ExportSourceOf(const TRenderResult& Rendering) {
   source.Align = Rendering.FAlign;
   source.WidthMode = Rendering.WidthMode;
   source.BackColor = Rendering.BackColor;
+  source.TextColor = Rendering.TextColor;
+  source.ShadowColor = Rendering.ShadowColor;
   source.KeepColors = {Rendering.BackColor, Rendering.TextColor};
   if (Rendering.Shadow) source.KeepColors.push_back(Rendering.ShadowColor);
   source.Lines = Rendering.Lines;
@@ -29,6 +42,19 @@ TExportSource ExportSourceOf(const TRenderResult& Rendering) {
     };
     if (Rendering.KeptOverhangs)
       source.LineInk = [rendering](std::size_t Index) { return LineInk(*rendering, Index); };
+  }
+  if (Rendering.LogPixelsY > 0) {
+    const TRenderResult* rendering = &Rendering;
+    source.Redraw = [rendering](int Scale, const TRenderColors& Colors) {
+      auto owned = std::make_shared<TOwnedSource>();
+      try {
+        owned->Rendering = RenderAgain(*rendering, Scale, Colors);
+      } catch (const ERenderTooLarge& e) {
+        throw EExportError("At " + std::to_string(Scale) + "x: " + e.what());
+      }
+      owned->Source = ExportSourceOf(owned->Rendering);
+      return std::shared_ptr<const TExportSource>(owned, &owned->Source);
+    };
   }
   return source;
 }

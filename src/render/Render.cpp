@@ -135,26 +135,34 @@ TRect LineInk(const TRenderResult& Rendering, std::size_t Index) {
 
 std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& settings,
                                                          int logPixelsY,
-                                                         const TRenderLimits& Limits) {
+                                                         const TRenderLimits& Limits, int Scale) {
   Validate(settings, logPixelsY);
+  Check(Scale >= 1 && Scale <= MaxRenderScale, "Scale must be 1, 2 or 3");
   if (settings.Lines.empty()) return std::nullopt;
 
   TRenderResult result;
+  result.Settings = settings;
+  result.LogPixelsY = logPixelsY;
+  result.Scale = Scale;
+  result.Settings.Lines.clear(); // kept once, in Lines
   result.Lines = SplitLines(settings.Lines);
   result.Text = JoinLines(result.Lines);
   result.FAlign = settings.Align;
   result.WidthMode = settings.WidthMode;
-  result.UserWidth = settings.UserWidth;
   result.Shadow = settings.Shadow;
   result.Shaped = settings.Shaping;
   result.BackColor = settings.BackColor;
   result.TextColor = settings.TextColor;
   result.ShadowColor = settings.ShadowColor;
+  result.UserWidth = settings.UserWidth * Scale;
   result.KeptOverhangs = settings.KeepOverhangs;
   result.DrawFlags = DrawFlags(settings.Align);
 
-  const LOGFONT description =
+  LOGFONT description =
       BuildFontDescription(FTemplate.GetFontTemplate(settings.FaceName), settings, logPixelsY);
+  // The pixel size as rounded at 1x, times the scale: an image Scale times
+  // the pixels of the 1x one, as near as the face's own metrics allow.
+  description.lfHeight *= Scale;
   const TFontHandle font = CreateFontIndirect(description);
 
   const TTextOptions options = TextOptionsOf(settings);
@@ -168,14 +176,13 @@ std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& 
     DrawTextEx(*probe->DC, result.Text, measured, MeasureFlags);
     w = measured.Right;
     h = measured.Bottom;
-    if (settings.WidthMode == TWidthMode::UserWidth && settings.UserWidth > w)
-      w = settings.UserWidth;
+    if (settings.WidthMode == TWidthMode::UserWidth && result.UserWidth > w) w = result.UserWidth;
     if (settings.KeepOverhangs)
       ink = TextInkBounds(*probe->DC, result.Text, {0, 0, w, h}, result.DrawFlags);
   }
   const int left = std::max(0, -ink.Left), top = std::max(0, -ink.Top);
   const int right = std::max(0, ink.Right - w), bottom = std::max(0, ink.Bottom - h);
-  const int d = settings.Shadow ? settings.ShadowDistance : 0;
+  const int d = settings.Shadow ? settings.ShadowDistance * Scale : 0;
   result.ShadowDistance = d;
   result.TextRect = {left, top, left + w, top + h};
 
@@ -202,4 +209,17 @@ std::optional<TRenderResult> TTextRasteriser::RenderText(const TRenderSettings& 
   // The preview holds the pixels now; a second copy would only weigh.
   surface.ReleasePixels();
   return result;
+}
+
+TRenderResult RenderAgain(const TRenderResult& Rendering, int Scale, const TRenderColors& Colors,
+                          const TRenderLimits& Limits) {
+  TRenderSettings settings = Rendering.Settings;
+  settings.Lines = Rendering.Lines;
+  settings.BackColor = Colors.Back;
+  settings.TextColor = Colors.Text;
+  settings.ShadowColor = Colors.Shadow;
+  std::optional<TRenderResult> again =
+      TTextRasteriser().RenderText(settings, Rendering.LogPixelsY, Limits, Scale);
+  if (!again) throw std::invalid_argument("The rendering has no lines to draw again");
+  return std::move(*again);
 }

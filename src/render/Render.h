@@ -68,7 +68,19 @@ struct TRenderResult {
   bool KeptOverhangs = false; // the surface grew by the ink outside the cells
   unsigned DrawFlags = 0;     // what the lines were drawn with
   TRect TextRect; // (0, 0, W, H), moved by kept overhangs: where the text lies, shadow aside
+  // What it was made from, so that it can be made again larger or in other
+  // colours (RenderAgain).
+  TRenderSettings Settings;
+  int LogPixelsY = 0;
+  int Scale = 1;
 };
+
+constexpr int MaxRenderScale = 3;
+
+// The same text again, Scale times larger and in Colors, with the same face
+// (ETextError if it has gone). The limits hold for the new size.
+TRenderResult RenderAgain(const TRenderResult& Rendering, int Scale, const TRenderColors& Colors,
+                          const TRenderLimits& Limits = {});
 
 // Line Index of Lines drawn alone, shadow and all, as the rendering drew it,
 // over the background: Image's (0, 0) lies at (Left, Top) of FPreview. No ink
@@ -90,8 +102,11 @@ public:
   // ERenderTooLarge when the measured rendering passes Limits (nothing is
   // allocated for it then), std::length_error when it cannot be allocated,
   // and ETextError when no font can be loaded.
+  // Scale (1 to MaxRenderScale) draws it that many times larger: the pixel
+  // size, the shadow distance and the user width are multiplied after the
+  // settings are checked, so a scaled rendering of any valid settings is made.
   std::optional<TRenderResult> RenderText(const TRenderSettings& settings, int logPixelsY,
-                                          const TRenderLimits& Limits = {});
+                                          const TRenderLimits& Limits = {}, int Scale = 1);
 
   TFontTemplate& FontTemplate() { return FTemplate; }
 

@@ -52,6 +52,14 @@ struct TRenderSettings {
   bool KeepOverhangs = false;
 };
 
+// The colours a rendering is drawn in.
+struct TRenderColors {
+  TColor Back = 0xFFFFFF;
+  TColor Text = 0;
+  TColor Shadow = clBtnShadow;
+  friend bool operator==(const TRenderColors&, const TRenderColors&) = default;
+};
+
 // How the text layer sets the lines of these settings.
 TTextOptions TextOptionsOf(const TRenderSettings& settings);
 

@@ -91,27 +91,30 @@ TEST(Completion, OffersEveryOptionTheHelpLists) {
   const TRun help = RunCli({"render", "--help"});
   ASSERT_EQ(help.Exit, 0);
   const std::vector<std::string> offered = Complete({"render", "--"});
-  for (const char* option :
-       {"--text=",         "--text-file=",  "--fill=",       "--font=",         "--style=",
-        "--size=",         "--unit=",       "--dpi=",        "--underline",     "--no-antialias",
-        "--color=",        "--background=", "--shadow",      "--shadow-color=", "--align=",
-        "--width=",        "--recolor=",    "--transparent", "--out=",          "--lines=",
-        "--mask=",         "--html=",       "--script",      "--name=",         "--sizes",
-        "--alt",           "--help",        "--version",     "--shaping",       "--no-fallback",
-        "--keep-overhangs"})
+  for (const char* option : {"--text=",     "--text-file=",    "--fill=",          "--font=",
+                             "--style=",    "--size=",         "--unit=",          "--dpi=",
+                             "--underline", "--no-antialias",  "--color=",         "--background=",
+                             "--shadow",    "--shadow-color=", "--align=",         "--width=",
+                             "--recolor=",  "--transparent",   "--out=",           "--lines=",
+                             "--mask=",     "--html=",         "--script",         "--name=",
+                             "--sizes",     "--alt",           "--help",           "--version",
+                             "--shaping",   "--no-fallback",   "--keep-overhangs", "--format=",
+                             "--scale="})
     EXPECT_NE(std::find(offered.begin(), offered.end(), option), offered.end()) << option;
   EXPECT_NE(std::find(offered.begin(), offered.end(), "--clip-to-cells"), offered.end());
-  EXPECT_EQ(offered.size(), 32u);
+  EXPECT_EQ(offered.size(), 34u);
 }
 
-TEST(Completion, FilesForFileValuesAndGifFilesForInspect) {
+TEST(Completion, FilesForFileValuesAndImagesForInspect) {
   TTempDir dir;
   WriteFile(dir / "a.gif", "x");
+  WriteFile(dir / "c.PNG", "x");
   WriteFile(dir / "b.txt", "x");
   fs::create_directory(dir / "sub");
   // Completion runs in its own folder: these are asked with full paths.
   const std::string base = dir.Path().string() + "/";
-  EXPECT_EQ(Complete({"inspect", base}), (std::vector<std::string>{base + "a.gif", base + "sub"}));
+  EXPECT_EQ(Complete({"inspect", base}),
+            (std::vector<std::string>{base + "a.gif", base + "c.PNG", base + "sub"}));
   EXPECT_EQ(Complete({"render", "--text-file", base + "b"}),
             std::vector<std::string>{base + "b.txt"});
   EXPECT_EQ(Complete({"render", "--lines", base}), std::vector<std::string>{base + "sub"});

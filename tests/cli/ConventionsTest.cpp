@@ -91,33 +91,39 @@ TEST(Conventions, OutputsMakeTheFoldersTheyAreIn) {
 
   // A name the run cannot use is refused before any folder is made.
   TTempDir other;
-  const TRun png = RunCli({"render", "--text", "Ab", "--out", "new/hi.png"}, {}, other.Path());
+  const TRun png = RunCli({"render", "--text", "Ab", "--out", "new/hi.jpg"}, {}, other.Path());
   EXPECT_EQ(png.Exit, 2);
   EXPECT_TRUE(fs::is_empty(other.Path())) << "nothing made for a refused name";
 }
 
-TEST(Conventions, OnlyGifNamesAreTakenForOut) {
+TEST(Conventions, OutIsWrittenInTheFormatItsNameEndsIn) {
   TTempDir dir;
   struct Case {
     const char* Out;
     const char* Written; // empty: refused
+    const char* Signature = "GIF8";
   };
   const Case cases[] = {
-      {"hi.gif", "hi.gif"},   {"LOUD.GIF", "LOUD.GIF"},
-      {"plain", "plain.gif"}, {"x.png.gif", "x.png.gif"},
-      {"hi.png", ""},         {"v1.2", ""},
-      {"photo.jpg", ""},      {".hidden", ".hidden.gif"},
+      {"hi.gif", "hi.gif"},
+      {"LOUD.GIF", "LOUD.GIF"},
+      {"plain", "plain.gif"},
+      {"x.png.gif", "x.png.gif"},
+      {"hi.png", "hi.png", "\x89PNG"},
+      {"x.gif.PNG", "x.gif.PNG", "\x89PNG"},
+      {"v1.2", ""},
+      {"photo.jpg", ""},
+      {".hidden", ".hidden.gif"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Out);
     const TRun r = RunCli({"render", "--text", "X", "--out", c.Out}, {}, dir.Path());
     if (*c.Written) {
       EXPECT_EQ(r.Exit, 0) << r.Err;
-      EXPECT_TRUE(ReadFile(dir / c.Written).starts_with("GIF8"));
+      EXPECT_TRUE(ReadFile(dir / c.Written).starts_with(c.Signature));
     } else {
       EXPECT_EQ(r.Exit, 2);
       ExpectOneErrorLine(r);
-      EXPECT_NE(r.Err.find("must end in .gif"), std::string::npos) << r.Err;
+      EXPECT_NE(r.Err.find("must end in .gif or .png"), std::string::npos) << r.Err;
       EXPECT_FALSE(fs::exists(dir / c.Out));
     }
   }

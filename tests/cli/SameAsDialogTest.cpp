@@ -6,6 +6,7 @@
 #include "export/RenderSource.h"
 #include "render/Render.h"
 #include "render/RenderSettings.h"
+#include "support/UnattendedPlatform.h"
 
 #include <functional>
 

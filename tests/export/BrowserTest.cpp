@@ -7,6 +7,7 @@
 #include "render/AutoFill.h"
 #include "render/Render.h"
 #include "support/Programs.h"
+#include "support/UnattendedPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "export/Export.h"
 #include "export/ExportTestUtil.h"
 #include "export/FakeRendering.h"
+#include "support/UnattendedPlatform.h"
 
 #include <gtest/gtest.h>
 

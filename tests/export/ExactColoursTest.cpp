@@ -6,6 +6,7 @@
 #include "render/AutoFill.h"
 #include "render/Render.h"
 #include "support/ChannelError.h"
+#include "support/UnattendedPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "export/RenderSource.h"
 #include "render/AutoFill.h"
 #include "render/Render.h"
+#include "support/UnattendedPlatform.h"
 
 #include <gtest/gtest.h>
 

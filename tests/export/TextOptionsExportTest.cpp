@@ -3,6 +3,7 @@
 #include "export/ExportTestUtil.h"
 #include "export/RenderSource.h"
 #include "render/Render.h"
+#include "support/UnattendedPlatform.h"
 
 #include <gtest/gtest.h>
 

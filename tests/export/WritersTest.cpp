@@ -2,6 +2,7 @@
 #include "export/ExportTestUtil.h"
 #include "export/FakeRendering.h"
 #include "support/PlantedLinks.h"
+#include "support/UnattendedPlatform.h"
 
 #include <gtest/gtest.h>
 

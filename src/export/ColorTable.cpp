@@ -1,0 +1,369 @@
+#include "export/Export.h"
+#include "png/Png.h"
+#include "raster/RgbaImage.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+void TColorTable::Prepare(TExportSource Source, std::function<void()> OnProcessMessages) {
+  FGif.reset();
+  FColorCount = 0;
+  if (!Source.Preview || Source.Preview->Empty())
+    throw EExportError("Nothing to convert: the rendering has no pixels (every line is empty).");
+  FSource = std::move(Source);
+
+  FGif = TGif::CreateFromBitmap(*FSource.Preview, FSource.KeepColors);
+  FGif->OnProcessMessages = std::move(OnProcessMessages);
+  TGifColorTable& table = FGif->GetColorTable(0);
+  // Never list past the table, whatever the bitmap holds.
+  const int count = std::min(FGif->CountColors(0), table.Count);
+  FColorCount = count;
+  FRendered.assign(table.Colors.begin(), table.Colors.begin() + count);
+  FBackIndex = 0;
+  for (int i = 0; i < count; ++i)
+    if (table.Colors[std::size_t(i)] == FSource.BackColor) FBackIndex = i;
+  // A reduced table lists colours the rendering may not hold exactly.
+  FReduced = false;
+  {
+    std::unordered_map<TColor, bool> listed;
+    for (TColor c : FRendered)
+      listed[c] = true;
+    const TBitmap& preview = *FSource.Preview;
+    for (int y = 0; y < preview.Height() && !FReduced; ++y) {
+      const std::uint8_t* p = preview.ScanLine(y);
+      for (int x = 0; x < preview.Width(); ++x, p += 3)
+        if (!listed.contains(RGB(p[2], p[1], p[0]))) {
+          FReduced = true;
+          break;
+        }
+    }
+  }
+
+  FGif->SetTransparentColor(table.Colors[std::size_t(FBackIndex)]);
+  SetTransparent(FTransparent);
+}
+
+TGif& TColorTable::Gif() {
+  if (!FGif) throw EExportError("The colour table has no image: nothing was prepared.");
+  return *FGif;
+}
+
+TTextSize TColorTable::ImageSize() const {
+  if (!FGif) return {};
+  return {FGif->GetImage(0).Width, FGif->GetImage(0).Height};
+}
+
+TColor TColorTable::Color(int Index) const {
+  if (!FGif || Index < 0 || Index >= FColorCount) return clInvalid;
+  return FGif->GetColorTable(0).Colors[std::size_t(Index)];
+}
+
+bool TColorTable::ChangeColor(int Index, TColor K) {
+  if (!FGif || Index < 0 || Index >= FColorCount) return false;
+  SetEntry(Index, K);
+  std::array<bool, 256> changed{};
+  changed[std::size_t(Index)] = true;
+  Repaint(changed);
+  return true;
+}
+
+void TColorTable::SetEntry(int Index, TColor K) {
+  FGif->GetColorTable(0).Colors[std::size_t(Index)] = K & 0xFFFFFF;
+}
+
+void TColorTable::Repaint(const std::array<bool, 256>& Changed) {
+  FGif->GetBitmap(0); // SetPixelIndex repaints the bitmap, so it must exist
+  const TGifImageRecord& image = FGif->GetImage(0);
+  for (int y = 0; y < image.Height; ++y) {
+    const std::uint8_t* row = image.PixelIndices.data() + std::size_t(y) * std::size_t(image.Width);
+    for (int x = 0; x < image.Width; ++x)
+      if (Changed[row[x]]) FGif->SetPixelIndex(0, x, y, row[x]);
+  }
+}
+
+std::size_t TColorTable::RecolorListed(const std::vector<std::pair<TColor, TColor>>& Pairs) {
+  if (!FGif) return 0;
+  // Each pair sees the table as the pairs before it left it, as one edit
+  // after the other would; the image is repainted once for all of them.
+  const TGifColorTable& table = FGif->GetColorTable(0);
+  std::array<bool, 256> changed{};
+  std::size_t done = 0;
+  for (const auto& [from, to] : Pairs) {
+    int index = 0;
+    while (index < FColorCount && table.Colors[std::size_t(index)] != (from & 0xFFFFFF))
+      ++index;
+    if (index == FColorCount) break;
+    SetEntry(index, to);
+    changed[std::size_t(index)] = true;
+    ++done;
+  }
+  Repaint(changed);
+  return done;
+}
+
+void TColorTable::SetTransparent(bool Transparent) {
+  FTransparent = Transparent;
+  if (!FGif) return;
+  FGif->SetTransparent(Transparent);
+  FGif->GetBitmap(0).Transparent = Transparent;
+}
+
+TTextSize TColorTable::MeasureText(std::string_view Text) const {
+  if (!FSource.Measure) throw EExportError("The rendering gives no way to measure text.");
+  return FSource.Measure(Text);
+}
+
+std::unique_ptr<TGif> TColorTable::CutImage(const TRect& Rect) const {
+  if (!FGif) throw EExportError("The colour table has no image: nothing was prepared.");
+  const TBitmap& image = FGif->GetBitmap(0);
+  TBitmap cut(Rect.Width(), Rect.Height());
+  cut.Fill(0xFFFFFF);
+  // The part of Rect inside the image, copied row by row.
+  const int left = std::max(Rect.Left, 0), right = std::min(Rect.Right, image.Width());
+  const int top = std::max(Rect.Top, 0), bottom = std::min(Rect.Bottom, image.Height());
+  for (int y = top; y < bottom && left < right; ++y)
+    std::memcpy(cut.ScanLine(y - Rect.Top) + std::size_t(left - Rect.Left) * 3,
+                image.ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
+  return Indexed(cut);
+}
+
+std::unique_ptr<TGif> TColorTable::LineImage(const TRect& Rect, std::size_t Index) const {
+  if (!FGif) throw EExportError("The colour table has no image: nothing was prepared.");
+  if (!FSource.DrawLine) throw EExportError("The rendering gives no way to draw a line.");
+  std::unique_ptr<TGif> g;
+  {
+    // Gone before the file is written: the largest line weighs only once.
+    TBitmap line(Rect.Width(), Rect.Height());
+    FSource.DrawLine(Index, line, Rect.Left, Rect.Top);
+    ApplyEdits(line);
+    g = Indexed(line);
+  }
+  return g;
+}
+
+std::unique_ptr<TGif> TColorTable::Indexed(const TBitmap& Image) const {
+  std::unique_ptr<TGif> g = TGif::CreateFromBitmap(Image);
+  g->SetTransparentColor(FGif->GetTransparentColor());
+  if (!FTransparent) g->SetTransparent(false);
+  return g;
+}
+
+std::size_t TColorTable::EntryOf(TColor C) const {
+  // A colour the table lists, also as the reduced colour a table of too many
+  // colours kept; else (ink that overlapped another line's) the nearest.
+  for (std::uint32_t mask : {0xFFFFFFFFu, 0xE0E0E0u, 0xC0E0E0u})
+    for (std::size_t i = 0; i < FRendered.size(); ++i)
+      if (FRendered[i] == (C & mask)) return i;
+  std::size_t best = 0;
+  long bestDistance = LONG_MAX;
+  for (std::size_t i = 0; i < FRendered.size(); ++i) {
+    const long r = long(GetRValue(C)) - GetRValue(FRendered[i]);
+    const long g = long(GetGValue(C)) - GetGValue(FRendered[i]);
+    const long b = long(GetBValue(C)) - GetBValue(FRendered[i]);
+    if (r * r + g * g + b * b < bestDistance) {
+      bestDistance = r * r + g * g + b * b;
+      best = i;
+    }
+  }
+  return best;
+}
+
+namespace {
+
+// Applies Map to every pixel, once per distinct colour.
+template <typename Map> void MapColors(TBitmap& Image, Map map) {
+  std::unordered_map<TColor, TColor> mapped;
+  TColor last = clInvalid, lastMapped = clInvalid;
+  for (int y = 0; y < Image.Height(); ++y) {
+    std::uint8_t* p = Image.ScanLine(y);
+    for (int x = 0; x < Image.Width(); ++x, p += 3) {
+      const TColor c = RGB(p[2], p[1], p[0]);
+      if (c != last) {
+        auto [at, added] = mapped.try_emplace(c, 0);
+        if (added) at->second = map(c);
+        last = c;
+        lastMapped = at->second;
+      }
+      p[0] = GetBValue(lastMapped);
+      p[1] = GetGValue(lastMapped);
+      p[2] = GetRValue(lastMapped);
+    }
+  }
+}
+
+} // namespace
+
+void TColorTable::ApplyEdits(TBitmap& Image) const {
+  const TGifColorTable& table = FGif->GetColorTable(0);
+  MapColors(Image, [&](TColor c) { return table.Colors[EntryOf(c)]; });
+}
+
+TBitmap TColorTable::Pixels(const TExportSource& Source, const TImageCut& Cut) {
+  TBitmap image(Cut.Rect.Width(), Cut.Rect.Height());
+  if (Cut.Line) {
+    if (!Source.DrawLine) throw EExportError("The rendering gives no way to draw a line.");
+    Source.DrawLine(*Cut.Line, image, Cut.Rect.Left, Cut.Rect.Top);
+    return image;
+  }
+  image.Fill(Source.BackColor);
+  if (!Source.Preview) return image;
+  const TBitmap& whole = *Source.Preview;
+  const TRect& r = Cut.Rect;
+  const int left = std::max(r.Left, 0), right = std::min(r.Right, whole.Width());
+  const int top = std::max(r.Top, 0), bottom = std::min(r.Bottom, whole.Height());
+  for (int y = top; y < bottom && left < right; ++y)
+    std::memcpy(image.ScanLine(y - r.Top) + std::size_t(left - r.Left) * 3,
+                whole.ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
+  return image;
+}
+
+std::shared_ptr<const TExportSource> TColorTable::SourceAt(int Scale) const {
+  if (Scale == 1)
+    return std::shared_ptr<const TExportSource>(&FSource, [](const TExportSource*) {});
+  if (!FSource.Redraw)
+    throw EExportError("This rendering cannot be drawn again at " + std::to_string(Scale) + "x.");
+  return FSource.Redraw(Scale, {FSource.BackColor, FSource.TextColor, FSource.ShadowColor});
+}
+
+std::vector<std::uint8_t> TColorTable::WholeGif() const {
+  if (!FGif) throw EExportError("The colour table has no image: nothing was prepared.");
+  return FGif->SaveToBytes();
+}
+
+std::vector<std::uint8_t> TColorTable::ImageFile(const TExportSource& Source, const TImageCut& Cut,
+                                                 TImageFormat Format) const {
+  if (!FGif) throw EExportError("The colour table has no image: nothing was prepared.");
+  if (Format == TImageFormat::Png) return PngFile(Source, Cut);
+  if (&Source == &FSource)
+    return (Cut.Line ? LineImage(Cut.Rect, *Cut.Line) : CutImage(Cut.Rect))->SaveToBytes();
+  // Drawn again larger: its pixels take the edited colours of the entries
+  // they are nearest, as the 1x image's did.
+  std::unique_ptr<TGif> g;
+  {
+    TBitmap pixels = Pixels(Source, Cut);
+    ApplyEdits(pixels);
+    g = Indexed(pixels);
+  }
+  return g->SaveToBytes();
+}
+
+TRenderColors TColorTable::EditedColors() const {
+  const auto edited = [this](TColor c) {
+    for (std::size_t i = 0; i < FRendered.size(); ++i)
+      if (FRendered[i] == c) return Color(int(i));
+    return c;
+  };
+  return {edited(FSource.BackColor), edited(FSource.TextColor), edited(FSource.ShadowColor)};
+}
+
+TColor TColorTable::PngEdit(TColor C) const {
+  const std::size_t i =
+      FReduced ? EntryOf(C)
+               : std::size_t(std::find(FRendered.begin(), FRendered.end(), C) - FRendered.begin());
+  if (i >= FRendered.size()) return C;
+  const TColor from = FRendered[i], to = Color(int(i));
+  if (from == to || from == FSource.BackColor || from == FSource.TextColor ||
+      (FSource.ShadowDistance > 0 && from == FSource.ShadowColor))
+    return C;
+  if (C == from) return to;
+  const auto moved = [](int c, int f, int t) {
+    return std::uint8_t(std::clamp(c + t - f, 0, 255));
+  };
+  return RGB(moved(GetRValue(C), GetRValue(from), GetRValue(to)),
+             moved(GetGValue(C), GetGValue(from), GetGValue(to)),
+             moved(GetBValue(C), GetBValue(from), GetBValue(to)));
+}
+
+namespace {
+
+// Two backgrounds far apart in every channel, neither of them a colour the
+// text or shadow is drawn in: a pixel the text covers then blends the same
+// way over both.
+std::pair<TColor, TColor> MatteBackgrounds(const TRenderColors& Colors) {
+  const auto pick = [&](std::initializer_list<TColor> choices) {
+    for (TColor c : choices)
+      if (c != Colors.Text && c != Colors.Shadow) return c;
+    return *choices.begin();
+  };
+  return {pick({0x000000, 0x181818, 0x303030}), pick({0xFFFFFF, 0xE7E7E7, 0xCFCFCF})};
+}
+
+// Every pixel is its ink over the background: P = K + (1 - a) * B, the same K
+// and a over both. Two backgrounds give a, and K / a is the ink's own colour.
+TRgbaImage Matte(const TBitmap& Over1, TColor Back1, const TBitmap& Over2, TColor Back2) {
+  TRgbaImage out(Over1.Width(), Over1.Height());
+  const int b1[3] = {GetBValue(Back1), GetGValue(Back1), GetRValue(Back1)};
+  const int b2[3] = {GetBValue(Back2), GetGValue(Back2), GetRValue(Back2)};
+  for (int y = 0; y < Over1.Height(); ++y) {
+    const std::uint8_t* p1 = Over1.ScanLine(y);
+    const std::uint8_t* p2 = Over2.ScanLine(y);
+    for (int x = 0; x < Over1.Width(); ++x, p1 += 3, p2 += 3) {
+      double rest = 0; // 1 - a, the mean of what each channel shows
+      for (int c = 0; c < 3; ++c)
+        rest += double(p2[c] - p1[c]) / double(b2[c] - b1[c]);
+      const double a = std::clamp(1 - rest / 3, 0.0, 1.0);
+      std::uint8_t* q = out.At(x, y);
+      const int alpha = int(std::lround(a * 255));
+      if (alpha == 0) {
+        q[0] = q[1] = q[2] = q[3] = 0;
+        continue;
+      }
+      for (int c = 0; c < 3; ++c) {
+        const double ink = (p1[c] - (1 - a) * b1[c]) / a;
+        q[2 - c] = std::uint8_t(std::clamp(std::lround(ink), 0L, 255L));
+      }
+      q[3] = std::uint8_t(alpha);
+    }
+  }
+  return out;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> TColorTable::PngFile(const TExportSource& Source,
+                                               const TImageCut& Cut) const {
+  const TRenderColors colors = EditedColors();
+  const int scale = Source.Scale;
+  const auto drawn = [&](const TRenderColors& c) -> std::shared_ptr<const TExportSource> {
+    if (c == TRenderColors{Source.BackColor, Source.TextColor, Source.ShadowColor})
+      return std::shared_ptr<const TExportSource>(&Source, [](const TExportSource*) {});
+    if (!Source.Redraw)
+      throw EExportError("This rendering cannot be drawn again in other colours for a PNG.");
+    return Source.Redraw(scale, c);
+  };
+  TRgbaImage image;
+  if (FTransparent) {
+    const auto [back1, back2] = MatteBackgrounds(colors);
+    TRenderColors c1 = colors, c2 = colors;
+    c1.Back = back1;
+    c2.Back = back2;
+    image = Matte(Pixels(*drawn(c1), Cut), back1, Pixels(*drawn(c2), Cut), back2);
+    for (std::size_t i = 0; i < image.Pixels.size(); i += 4) {
+      std::uint8_t* q = &image.Pixels[i];
+      if (q[3] != 255) continue; // only what is wholly ink has a colour of the table's
+      const TColor c = PngEdit(RGB(q[0], q[1], q[2]));
+      q[0] = GetRValue(c);
+      q[1] = GetGValue(c);
+      q[2] = GetBValue(c);
+    }
+  } else {
+    TBitmap pixels = Pixels(*drawn(colors), Cut);
+    MapColors(pixels, [this](TColor c) { return PngEdit(c); });
+    image = TRgbaImage(pixels.Width(), pixels.Height());
+    for (int y = 0; y < pixels.Height(); ++y) {
+      const std::uint8_t* p = pixels.ScanLine(y);
+      for (int x = 0; x < pixels.Width(); ++x, p += 3) {
+        std::uint8_t* q = image.At(x, y);
+        q[0] = p[2];
+        q[1] = p[1];
+        q[2] = p[0];
+        q[3] = 255;
+      }
+    }
+  }
+  return EncodePng(image);
+}
