@@ -1,5 +1,5 @@
-#include "export/Export.h"
 #include "base/AtomicFile.h"
+#include "export/Export.h"
 #include "export/ExportText.h"
 
 #include <cerrno>

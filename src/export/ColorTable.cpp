@@ -240,12 +240,12 @@ std::vector<std::uint8_t> TColorTable::ImageFile(const TExportSource& Source, co
   if (Format == TImageFormat::Png) return PngFile(Source, Cut);
   if (&Source == &FSource)
     return (Cut.Line ? LineImage(Cut.Rect, *Cut.Line) : CutImage(Cut.Rect))->SaveToBytes();
-  // Drawn again larger: its pixels take the edited colours of the entries
-  // they are nearest, as the 1x image's did.
+  // Drawn again larger, with colours of its own where the 1x table has none
+  // (edges over edges): the edits move the colours the table lists.
   std::unique_ptr<TGif> g;
   {
     TBitmap pixels = Pixels(Source, Cut);
-    ApplyEdits(pixels);
+    MapColors(pixels, [this](TColor c) { return Edited(c, true); });
     g = Indexed(pixels);
   }
   return g->SaveToBytes();
@@ -260,14 +260,14 @@ TRenderColors TColorTable::EditedColors() const {
   return {edited(FSource.BackColor), edited(FSource.TextColor), edited(FSource.ShadowColor)};
 }
 
-TColor TColorTable::PngEdit(TColor C) const {
+TColor TColorTable::Edited(TColor C, bool UserColors) const {
   const std::size_t i =
       FReduced ? EntryOf(C)
                : std::size_t(std::find(FRendered.begin(), FRendered.end(), C) - FRendered.begin());
   if (i >= FRendered.size()) return C;
   const TColor from = FRendered[i], to = Color(int(i));
-  if (from == to || from == FSource.BackColor || from == FSource.TextColor ||
-      (FSource.ShadowDistance > 0 && from == FSource.ShadowColor))
+  if (from == to || (!UserColors && (from == FSource.BackColor || from == FSource.TextColor ||
+                                     (FSource.ShadowDistance > 0 && from == FSource.ShadowColor))))
     return C;
   if (C == from) return to;
   const auto moved = [](int c, int f, int t) {
@@ -345,14 +345,14 @@ std::vector<std::uint8_t> TColorTable::PngFile(const TExportSource& Source,
     for (std::size_t i = 0; i < image.Pixels.size(); i += 4) {
       std::uint8_t* q = &image.Pixels[i];
       if (q[3] != 255) continue; // only what is wholly ink has a colour of the table's
-      const TColor c = PngEdit(RGB(q[0], q[1], q[2]));
+      const TColor c = Edited(RGB(q[0], q[1], q[2]), false);
       q[0] = GetRValue(c);
       q[1] = GetGValue(c);
       q[2] = GetBValue(c);
     }
   } else {
     TBitmap pixels = Pixels(*drawn(colors), Cut);
-    MapColors(pixels, [this](TColor c) { return PngEdit(c); });
+    MapColors(pixels, [this](TColor c) { return Edited(c, false); });
     image = TRgbaImage(pixels.Width(), pixels.Height());
     for (int y = 0; y < pixels.Height(); ++y) {
       const std::uint8_t* p = pixels.ScanLine(y);

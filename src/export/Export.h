@@ -256,10 +256,11 @@ private:
   void ApplyEdits(TBitmap& Image) const;
   // The user's colours as edited now: what a PNG is drawn in.
   TRenderColors EditedColors() const;
-  // The edits of entries other than the user's colours, on colours a PNG
-  // holds unreduced: a colour the table lists takes its entry's new colour; in
-  // a reduced table, a colour near an edited entry moves as that entry moved.
-  TColor PngEdit(TColor C) const;
+  // An edit on a colour of an image drawn again (larger or in the edited
+  // colours), unreduced: a colour the table lists takes its entry's new colour;
+  // in a reduced table, a colour near an edited entry moves as that entry
+  // moved. UserColors false leaves the user's colours, which a PNG is drawn in.
+  TColor Edited(TColor C, bool UserColors) const;
   std::vector<std::uint8_t> PngFile(const TExportSource& Source, const TImageCut& Cut) const;
   void SetEntry(int Index, TColor K);
   void Repaint(const std::array<bool, 256>& Changed);

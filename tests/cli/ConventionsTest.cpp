@@ -96,6 +96,40 @@ TEST(Conventions, OutputsMakeTheFoldersTheyAreIn) {
   EXPECT_TRUE(fs::is_empty(other.Path())) << "nothing made for a refused name";
 }
 
+// Each output in the format its name or --format asks for, with its 2x or 3x
+// image beside it; the page offers the larger images by srcset.
+TEST(Conventions, FormatAndScaleNameEveryFile) {
+  struct Case {
+    std::vector<std::string> Args;
+    std::set<std::string> Files;
+  };
+  const Case cases[] = {
+      {{"--out", "h.png", "--scale", "2"}, {"h.png", "h@2x.png"}},
+      {{"--out", "h", "--scale", "2"}, {"h.gif", "h@2x.gif"}},
+      {{"--lines", "l", "--mask", "%t.png", "--scale", "3"}, {"l/Hi.png", "l/Hi@3x.png"}},
+      {{"--html", "p.html", "--format", "png", "--scale", "2"},
+       {"p.html", "img_char/72.png", "img_char/72@2x.png", "img_char/105.png",
+        "img_char/105@2x.png"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"render", "--text", "Hi"};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    SCOPED_TRACE(args.back());
+    TTempDir dir;
+    const TRun r = RunCli(args, {}, dir.Path());
+    ASSERT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_EQ(dir.Files(), c.Files);
+    for (const std::string& file : c.Files) {
+      const std::string bytes = ReadFile(dir / file);
+      const std::string want = file.ends_with(".png")   ? "\x89PNG"
+                               : file.ends_with(".gif") ? "GIF8"
+                                                        : "src=\"img_char/72.png\" "
+                                                          "srcset=\"img_char/72@2x.png 2x\"";
+      EXPECT_NE(bytes.find(want), std::string::npos) << file;
+    }
+  }
+}
+
 TEST(Conventions, OutIsWrittenInTheFormatItsNameEndsIn) {
   TTempDir dir;
   struct Case {

@@ -23,6 +23,9 @@ struct TPageCase {
   bool Script;
   bool ByChar;
   TAlign Align;
+  TImageFormat Format = TImageFormat::Gif;
+  int Scale = 1;       // images written
+  int DeviceScale = 1; // the screen's pixels to a CSS pixel
 };
 
 std::vector<std::string> SpecialText() {
@@ -79,6 +82,9 @@ window.addEventListener("load", function () {
       if (img.alt !== c[0]) problems.push(at + ": alt " + escape(img.alt));
       if (c[1] < 0) {
         if (img.naturalWidth != 0) problems.push(at + ": refused image loaded");
+      } else if (!img.currentSrc.endsWith(want.file) || /@\dx\.[a-z]+$/.test(img.currentSrc) !=
+                 (want.file.charAt(0) == "@")) {
+        problems.push(at + ": shows " + img.currentSrc + " want *" + want.file);
       } else if (!img.complete || img.naturalWidth != c[1] || img.naturalHeight != c[2]) {
         problems.push(at + ": image " + img.complete + " " + img.naturalWidth + "x" +
                       img.naturalHeight + " want " + c[1] + "x" + c[2]);
@@ -104,16 +110,15 @@ window.addEventListener("load", function () {
 </script>
 )";
 
-std::string RunChromium(const std::string& Folder, const std::string& Page) {
+std::string RunChromium(const std::string& Folder, const std::string& Page, int DeviceScale) {
   const std::string command =
       "timeout 120 " + Program("chromium") +
       " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
       " --disable-background-networking --disable-component-update --disable-sync"
       " --user-data-dir=" +
       Folder +
-      "profile --window-size=1600,1200"
-      " --virtual-time-budget=10000 --dump-dom 'file://" +
-      Page + "' 2>/dev/null";
+      "profile --window-size=1600,1200 --force-device-scale-factor=" + std::to_string(DeviceScale) +
+      " --virtual-time-budget=10000 --dump-dom 'file://" + Page + "' 2>/dev/null";
   std::string output;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char buffer[4096];
@@ -148,29 +153,41 @@ TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
   table.Choices.NameAsChar = c.ByChar;
   table.Choices.WriteSize = true;
   table.Choices.WriteAlt = true;
+  table.Choices.Format = c.Format;
+  table.Choices.Scale = c.Scale;
   table.Prepare(ExportSourceOf(*rendering));
   TUnattendedPlatform platform;
   platform.SaveFileName = dir.Folder() + "page.html";
   table.BSaveClick(platform);
   if (c.ByChar) {
-    EXPECT_EQ(platform.Errors, std::vector<std::string>{"File name [" + dir.Folder() +
-                                                        "img_char//.gif] is not correct!"});
+    const std::string slash = dir.Folder() + "img_char//." + ImageExtension(c.Format);
+    std::vector<std::string> refused(std::size_t(c.Scale),
+                                     "File name [" + slash + "] is not correct!");
+    if (c.Scale > 1) refused[1] = "File name [" + ScaledName(slash, c.Scale) + "] is not correct!";
+    EXPECT_EQ(platform.Errors, refused);
   } else {
     EXPECT_TRUE(platform.Errors.empty());
   }
 
   // What the browser must find, from the files as written.
-  std::string want = "{\"align\":" + std::to_string(int(c.Align)) + ",\"lines\":[";
+  // The images the screen has the pixels for: "@2x.png" at 2x, else ".png".
+  const std::string shown =
+      (c.Scale > 1 && c.DeviceScale >= c.Scale ? "@" + std::to_string(c.Scale) + "x."
+                                               : std::string(".")) +
+      ImageExtension(c.Format);
+  std::string want =
+      "{\"file\":\"" + shown + "\",\"align\":" + std::to_string(int(c.Align)) + ",\"lines\":[";
   for (std::size_t i = 0; i < settings.Lines.size(); ++i) {
     want += i ? ",[" : "[";
     bool first = true;
     for (const TTextChar& ch : SplitChars(settings.Lines[i])) {
-      const std::string file = dir.Folder() + "img_char/" + CharName(ch, c.ByChar) + ".gif";
+      const std::string file =
+          dir.Folder() + "img_char/" + CharName(ch, c.ByChar) + "." + ImageExtension(c.Format);
       int w = -1, h = -1;
       if (ch.Bytes != "/" || !c.ByChar) {
-        const TSavedGif gif = ReadSavedGif(file);
-        w = gif.Width;
-        h = gif.Height;
+        const TRgbaImage image = ReadSavedImage(file);
+        w = image.Width;
+        h = image.Height;
       }
       want += (first ? "[" : ",[") + JsonString(ch.Bytes) + "," + std::to_string(w) + "," +
               std::to_string(h) + "]";
@@ -188,7 +205,7 @@ TEST_P(BrowserPage, EveryImageLoadsInItsRowWithItsAltText) {
   const std::string checkPage = dir.Folder() + "check.html";
   std::ofstream(checkPage, std::ios::binary) << page << checker;
 
-  const std::string dom = RunChromium(dir.Folder(), checkPage);
+  const std::string dom = RunChromium(dir.Folder(), checkPage, c.DeviceScale);
   const std::size_t begin = dom.find("RESULT:"), end = dom.find(":END", begin);
   ASSERT_NE(begin, std::string::npos) << "chromium gave no result:\n" << dom.substr(0, 2000);
   ASSERT_NE(end, std::string::npos);
@@ -204,5 +221,13 @@ INSTANTIATE_TEST_SUITE_P(
                     TPageCase{"SpecialPlainByCharCentred", false, false, true, TAlign::Center},
                     TPageCase{"SpecialPlainByCodeRight", false, false, false, TAlign::Right},
                     TPageCase{"SpecialScriptByCharRight", false, true, true, TAlign::Right},
-                    TPageCase{"SpecialScriptByCodeCentred", false, true, false, TAlign::Center}),
+                    TPageCase{"SpecialScriptByCodeCentred", false, true, false, TAlign::Center},
+                    TPageCase{"AllCharsPlainPng2xOnA2xScreen", true, false, false, TAlign::Left,
+                              TImageFormat::Png, 2, 2},
+                    TPageCase{"AllCharsPlainPng2xOnA1xScreen", true, false, false, TAlign::Left,
+                              TImageFormat::Png, 2, 1},
+                    TPageCase{"SpecialScriptByCharPng2xOnA2xScreen", false, true, true,
+                              TAlign::Center, TImageFormat::Png, 2, 2},
+                    TPageCase{"SpecialPlainByCodeGif3xOnA3xScreen", false, false, false,
+                              TAlign::Right, TImageFormat::Gif, 3, 3}),
     [](const testing::TestParamInfo<TPageCase>& Info) { return std::string(Info.param.Name); });

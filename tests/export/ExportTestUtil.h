@@ -3,6 +3,7 @@
 
 #include "support/Files.h"
 #include "support/GiflibDecode.h"
+#include "support/LibpngDecode.h"
 
 #include <gtest/gtest.h>
 
@@ -50,4 +51,27 @@ inline TSavedGif ReadSavedGif(const std::string& Name) {
       saved.TransparentIndex = ext.Blocks[0][3];
     }
   return saved;
+}
+
+// A saved GIF or PNG as a viewer shows it: RGBA, the GIF's transparent index
+// at alpha 0.
+inline TRgbaImage ReadSavedImage(const std::string& Name) {
+  const std::string bytes = ReadFile(Name);
+  if (bytes.starts_with("\x89PNG")) {
+    LibpngPng png = LibpngDecode(bytes);
+    EXPECT_EQ(png.Error, "") << Name;
+    return std::move(png.Image);
+  }
+  const TSavedGif gif = ReadSavedGif(Name);
+  TRgbaImage image(gif.Width, gif.Height);
+  for (int y = 0; y < gif.Height; ++y)
+    for (int x = 0; x < gif.Width; ++x) {
+      const std::uint32_t c = gif.At(x, y);
+      const bool clear =
+          gif.Transparent && gif.Pixels[std::size_t(y * gif.Width + x)] == gif.TransparentIndex;
+      std::uint8_t* p = image.At(x, y);
+      p[0] = std::uint8_t(c), p[1] = std::uint8_t(c >> 8), p[2] = std::uint8_t(c >> 16);
+      p[3] = clear ? 0 : 255;
+    }
+  return image;
 }
