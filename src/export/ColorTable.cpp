@@ -11,6 +11,7 @@
 
 void TColorTable::Prepare(TExportSource Source, std::function<void()> OnProcessMessages) {
   FGif.reset();
+  FDrawn.clear();
   FColorCount = 0;
   if (!Source.Preview || Source.Preview->Empty())
     throw EExportError("Nothing to convert: the rendering has no pixels (every line is empty).");
@@ -221,6 +222,24 @@ TBitmap TColorTable::Pixels(const TExportSource& Source, const TImageCut& Cut) {
   return image;
 }
 
+TRect TColorTable::InkBox(const TExportSource& Source, const TImageCut& Cut) const {
+  const TBitmap pixels = Pixels(Source, Cut);
+  const std::uint8_t b = GetBValue(Source.BackColor), g = GetGValue(Source.BackColor),
+                     r = GetRValue(Source.BackColor);
+  TRect box{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+  for (int y = 0; y < pixels.Height(); ++y) {
+    const std::uint8_t* p = pixels.ScanLine(y);
+    for (int x = 0; x < pixels.Width(); ++x, p += 3)
+      if (p[0] != b || p[1] != g || p[2] != r) {
+        box = {std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x + 1),
+               std::max(box.Bottom, y + 1)};
+      }
+  }
+  if (box.Left == INT_MAX) return {};
+  return {box.Left + Cut.Rect.Left, box.Top + Cut.Rect.Top, box.Right + Cut.Rect.Left,
+          box.Bottom + Cut.Rect.Top};
+}
+
 std::shared_ptr<const TExportSource> TColorTable::SourceAt(int Scale) const {
   if (Scale == 1)
     return std::shared_ptr<const TExportSource>(&FSource, [](const TExportSource*) {});
@@ -324,17 +343,24 @@ TRgbaImage Matte(const TBitmap& Over1, TColor Back1, const TBitmap& Over2, TColo
 
 } // namespace
 
+std::shared_ptr<const TExportSource> TColorTable::Drawn(const TExportSource& Source,
+                                                        const TRenderColors& Colors) const {
+  if (Colors == TRenderColors{Source.BackColor, Source.TextColor, Source.ShadowColor})
+    return std::shared_ptr<const TExportSource>(&Source, [](const TExportSource*) {});
+  for (const TDrawn& d : FDrawn)
+    if (d.From == &Source && d.Colors == Colors) return d.Source;
+  if (!Source.Redraw)
+    throw EExportError("This rendering cannot be drawn again in other colours for a PNG.");
+  // The two drawings a transparent image is made of, at each scale, at most.
+  if (FDrawn.size() >= 4) FDrawn.erase(FDrawn.begin());
+  FDrawn.push_back({&Source, Colors, Source.Redraw(Source.Scale, Colors)});
+  return FDrawn.back().Source;
+}
+
 std::vector<std::uint8_t> TColorTable::PngFile(const TExportSource& Source,
                                                const TImageCut& Cut) const {
   const TRenderColors colors = EditedColors();
-  const int scale = Source.Scale;
-  const auto drawn = [&](const TRenderColors& c) -> std::shared_ptr<const TExportSource> {
-    if (c == TRenderColors{Source.BackColor, Source.TextColor, Source.ShadowColor})
-      return std::shared_ptr<const TExportSource>(&Source, [](const TExportSource*) {});
-    if (!Source.Redraw)
-      throw EExportError("This rendering cannot be drawn again in other colours for a PNG.");
-    return Source.Redraw(scale, c);
-  };
+  const auto drawn = [&](const TRenderColors& c) { return Drawn(Source, c); };
   TRgbaImage image;
   if (FTransparent) {
     const auto [back1, back2] = MatteBackgrounds(colors);

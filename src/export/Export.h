@@ -238,6 +238,11 @@ public:
   // The rendering drawn again at Scale, in the colours of Source as drawn:
   // Source() itself at scale 1. Throws EExportError when it cannot be.
   std::shared_ptr<const TExportSource> SourceAt(int Scale) const;
+  // The box of the pixels of Cut unlike Source's background, in Source's
+  // coordinates; empty when there are none.
+  TRect InkBox(const TExportSource& Source, const TImageCut& Cut) const;
+  // Lets go of the renderings drawn again for the images of a save.
+  void ForgetDrawn() const { FDrawn.clear(); }
 
   // The edited image under Rect (right and bottom exclusive; white outside),
   // with the table's transparency.
@@ -262,6 +267,9 @@ private:
   // moved. UserColors false leaves the user's colours, which a PNG is drawn in.
   TColor Edited(TColor C, bool UserColors) const;
   std::vector<std::uint8_t> PngFile(const TExportSource& Source, const TImageCut& Cut) const;
+  // Source drawn again in Colors, kept for the next image of the same save.
+  std::shared_ptr<const TExportSource> Drawn(const TExportSource& Source,
+                                             const TRenderColors& Colors) const;
   void SetEntry(int Index, TColor K);
   void Repaint(const std::array<bool, 256>& Changed);
 
@@ -271,7 +279,13 @@ private:
   int FColorCount = 0;
   bool FReduced = false; // the rendering held more colours than listed
   bool FTransparent = false;
-  std::vector<TColor> FRendered; // the entries' colours as Prepare listed them
+  struct TDrawn {
+    const TExportSource* From;
+    TRenderColors Colors;
+    std::shared_ptr<const TExportSource> Source;
+  };
+  mutable std::vector<TDrawn> FDrawn; // a save's redrawings, by what they were made from
+  std::vector<TColor> FRendered;      // the entries' colours as Prepare listed them
 };
 
 // The three saves. Each writes Choices.Format, and with Choices.Scale above

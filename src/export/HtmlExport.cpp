@@ -111,8 +111,8 @@ TSaveResult SavePage(const TColorTable& Table, const TExportChoices& Choices,
     writer.Save(source, chars.Cuts[i], imageFolder, name + extension, chars.FromText[i]);
     bool goOn = writer.GoOn(++done, total);
     if (goOn && larger && i < largerChars.Cuts.size()) {
-      writer.Save(*larger, ScaledCut(largerChars.Cuts[i], chars.Cuts[i], scale), imageFolder,
-                  ScaledName(name + extension, scale), chars.FromText[i]);
+      writer.Save(*larger, ScaledCut(Table, *larger, largerChars.Cuts[i], chars.Cuts[i], scale, 0),
+                  imageFolder, ScaledName(name + extension, scale), chars.FromText[i]);
       goOn = writer.GoOn(++done, total);
     }
     // Past the last image only the page is left: a stop then keeps it.

@@ -22,10 +22,37 @@ std::string NotCorrect(const std::string& Full) {
 
 } // namespace
 
-TImageCut ScaledCut(const TImageCut& CutN, const TImageCut& Cut1, int Scale) {
+namespace {
+
+// The span Size long that puts ink from InkFrom to InkTo at Want, or else
+// holds it whole; grown to hold it when it is longer.
+std::pair<int, int> Place(int Want, int Size, int InkFrom, int InkTo) {
+  int from = Want;
+  if (from + Size < InkTo) from = InkTo - Size;
+  if (from > InkFrom) from = InkFrom;
+  return {from, std::max(from + Size, InkTo)};
+}
+
+} // namespace
+
+TImageCut ScaledCut(const TColorTable& Table, const TExportSource& Large, const TImageCut& CutN,
+                    const TImageCut& Cut1, int Scale, int Margin) {
+  const int w = Cut1.Rect.Width() * Scale, h = Cut1.Rect.Height() * Scale;
   TImageCut cut = CutN;
-  cut.Rect.Right = cut.Rect.Left + Cut1.Rect.Width() * Scale;
-  cut.Rect.Bottom = cut.Rect.Top + Cut1.Rect.Height() * Scale;
+  cut.Rect.Right = cut.Rect.Left + w;
+  cut.Rect.Bottom = cut.Rect.Top + h;
+  const TRect ink1 = Table.InkBox(Table.Source(), Cut1);
+  if (ink1.Width() <= 0 || w <= 0 || h <= 0) return cut;
+  TImageCut around = CutN;
+  around.Rect = {CutN.Rect.Left - Margin, CutN.Rect.Top - Margin, CutN.Rect.Right + Margin,
+                 CutN.Rect.Bottom + Margin};
+  const TRect inkN = Table.InkBox(Large, around);
+  if (inkN.Width() <= 0) return cut;
+  const auto [left, right] =
+      Place(inkN.Left - (ink1.Left - Cut1.Rect.Left) * Scale, w, inkN.Left, inkN.Right);
+  const auto [top, bottom] =
+      Place(inkN.Top - (ink1.Top - Cut1.Rect.Top) * Scale, h, inkN.Top, inkN.Bottom);
+  cut.Rect = {left, top, right, bottom};
   return cut;
 }
 
@@ -69,6 +96,7 @@ void TImageWriter::Place() {
 }
 
 TImageWriter::~TImageWriter() {
+  FTable.ForgetDrawn();
   try {
     FBatch.Commit([](const std::string&, const std::system_error&) { return true; });
   } catch (...) {
@@ -116,8 +144,13 @@ TSaveResult SaveSolid(const TColorTable& Table, const TExportChoices& Choices,
     }
     const std::shared_ptr<const TExportSource> larger = Table.SourceAt(scale);
     const std::string name = ScaledName(FileName, scale);
-    writer.Batch().Add(name,
-                       Table.ImageFile(*larger, ScaledCut(whole, whole, scale), Choices.Format));
+    writer.Batch().Add(
+        name,
+        Table.ImageFile(*larger,
+                        ScaledCut(Table, *larger,
+                                  {{0, 0, larger->Preview->Width(), larger->Preview->Height()}, {}},
+                                  whole, scale, 0),
+                        Choices.Format));
     result.Written.push_back(name);
   }
   writer.Place();
@@ -206,8 +239,10 @@ TSaveResult SaveLines(const TColorTable& Table, const TExportChoices& Choices,
     writer.Save(Table.Source(), cuts[k].Cut, folder, name, fromText);
     bool goOn = writer.GoOn(++done, total);
     if (goOn && larger && k < largerCuts.size()) {
-      writer.Save(*larger, ScaledCut(largerCuts[k].Cut, cuts[k].Cut, scale), folder,
-                  ScaledName(name, scale), fromText);
+      // A line drawn alone has no neighbour's ink to find around it.
+      const int margin = largerCuts[k].Cut.Line ? 2 * scale : 0;
+      writer.Save(*larger, ScaledCut(Table, *larger, largerCuts[k].Cut, cuts[k].Cut, scale, margin),
+                  folder, ScaledName(name, scale), fromText);
       goOn = writer.GoOn(++done, total);
     }
     if (!goOn) {

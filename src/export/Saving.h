@@ -43,7 +43,12 @@ private:
   TAtomicBatch FBatch;
 };
 
-// The cut of the rendering drawn Scale times larger that stands for Cut1 of
-// the 1x one: where the larger rendering has it, made exactly Scale times
-// Cut1's size, so a page showing it at Cut1's size shows it unstretched.
-TImageCut ScaledCut(const TImageCut& CutN, const TImageCut& Cut1, int Scale);
+// The cut of the rendering drawn Scale times larger (Large) that stands for
+// Cut1 of the 1x one: Scale times Cut1's size, so that a page showing it at
+// Cut1's size shows it unstretched, placed so that its ink lies where Cut1's
+// lies, scaled. The larger face's metrics round their own way and may make a
+// line a few pixels longer than Scale times its 1x length: the cut then grows
+// by what it takes to keep that ink whole. Margin widens the search for ink
+// around CutN (0 where other ink is near, as between characters).
+TImageCut ScaledCut(const TColorTable& Table, const TExportSource& Large, const TImageCut& CutN,
+                    const TImageCut& Cut1, int Scale, int Margin);
