@@ -299,28 +299,78 @@ TColor TColorTable::Edited(TColor C, bool UserColors) const {
 
 namespace {
 
-// Two backgrounds far apart in every channel, neither of them a colour the
-// text or shadow is drawn in: a pixel the text covers then blends the same
-// way over both.
-std::pair<TColor, TColor> MatteBackgrounds(const TRenderColors& Colors) {
-  const auto pick = [&](std::initializer_list<TColor> choices) {
-    for (TColor c : choices)
-      if (c != Colors.Text && c != Colors.Shadow) return c;
-    return *choices.begin();
-  };
-  return {pick({0x000000, 0x181818, 0x303030}), pick({0xFFFFFF, 0xE7E7E7, 0xCFCFCF})};
+// A background far from Back in every channel, and not a colour the text or
+// shadow is drawn in: a pixel the text covers then blends the same way over
+// both.
+TColor FarBackground(TColor Back, const TRenderColors& Colors) {
+  const auto far = [](int v, int step) { return v < 128 ? 255 - step : step; };
+  for (int step : {0, 24, 48}) {
+    const TColor c =
+        RGB(far(GetRValue(Back), step), far(GetGValue(Back), step), far(GetBValue(Back), step));
+    if (c != Colors.Text && c != Colors.Shadow) return c;
+  }
+  return RGB(far(GetRValue(Back), 0), far(GetGValue(Back), 0), far(GetBValue(Back), 0));
 }
+
+// The rows of a cut, one at a time, blue, green, red: the line drawn alone,
+// or the part of the preview under the rectangle with the background
+// outside. A save of the whole rendering copies no more than a row of it.
+class TCutRows {
+public:
+  TCutRows(const TExportSource& Source, const TImageCut& Cut)
+      : FRect(Cut.Rect), FBack(Source.BackColor) {
+    if (Cut.Line) {
+      if (!Source.DrawLine) throw EExportError("The rendering gives no way to draw a line.");
+      FDrawn = TBitmap(FRect.Width(), FRect.Height());
+      Source.DrawLine(*Cut.Line, FDrawn, FRect.Left, FRect.Top);
+      FImage = &FDrawn;
+      FRect = {0, 0, FDrawn.Width(), FDrawn.Height()};
+    } else {
+      FImage = Source.Preview;
+    }
+    FRow.resize(std::size_t(std::max(FRect.Width(), 0)) * 3);
+  }
+  int Width() const { return FRect.Width(); }
+  int Height() const { return FRect.Height(); }
+  TColor Back() const { return FBack; }
+
+  const std::uint8_t* Row(int Y) {
+    const int y = FRect.Top + Y;
+    const int left = std::max(FRect.Left, 0);
+    const int right = FImage ? std::min(FRect.Right, FImage->Width()) : left;
+    const bool inside = FImage && y >= 0 && y < FImage->Height();
+    if (inside && left == FRect.Left && right == FRect.Right)
+      return FImage->ScanLine(y) + std::size_t(left) * 3;
+    for (std::size_t x = 0; x < FRow.size(); x += 3) {
+      FRow[x] = GetBValue(FBack);
+      FRow[x + 1] = GetGValue(FBack);
+      FRow[x + 2] = GetRValue(FBack);
+    }
+    if (inside && left < right)
+      std::memcpy(FRow.data() + std::size_t(left - FRect.Left) * 3,
+                  FImage->ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
+    return FRow.data();
+  }
+
+private:
+  TRect FRect;
+  TColor FBack;
+  TBitmap FDrawn;
+  const TBitmap* FImage = nullptr;
+  std::vector<std::uint8_t> FRow;
+};
 
 // Every pixel is its ink over the background: P = K + (1 - a) * B, the same K
 // and a over both. Two backgrounds give a, and K / a is the ink's own colour.
-TRgbaImage Matte(const TBitmap& Over1, TColor Back1, const TBitmap& Over2, TColor Back2) {
+TRgbaImage Matte(TCutRows& Over1, TCutRows& Over2) {
   TRgbaImage out(Over1.Width(), Over1.Height());
-  const int b1[3] = {GetBValue(Back1), GetGValue(Back1), GetRValue(Back1)};
-  const int b2[3] = {GetBValue(Back2), GetGValue(Back2), GetRValue(Back2)};
-  for (int y = 0; y < Over1.Height(); ++y) {
-    const std::uint8_t* p1 = Over1.ScanLine(y);
-    const std::uint8_t* p2 = Over2.ScanLine(y);
-    for (int x = 0; x < Over1.Width(); ++x, p1 += 3, p2 += 3) {
+  const TColor back1 = Over1.Back(), back2 = Over2.Back();
+  const int b1[3] = {GetBValue(back1), GetGValue(back1), GetRValue(back1)};
+  const int b2[3] = {GetBValue(back2), GetGValue(back2), GetRValue(back2)};
+  for (int y = 0; y < out.Height; ++y) {
+    const std::uint8_t* p1 = Over1.Row(y);
+    const std::uint8_t* p2 = Over2.Row(y);
+    for (int x = 0; x < out.Width; ++x, p1 += 3, p2 += 3) {
       double rest = 0; // 1 - a, the mean of what each channel shows
       for (int c = 0; c < 3; ++c)
         rest += double(p2[c] - p1[c]) / double(b2[c] - b1[c]);
@@ -360,14 +410,20 @@ std::shared_ptr<const TExportSource> TColorTable::Drawn(const TExportSource& Sou
 std::vector<std::uint8_t> TColorTable::PngFile(const TExportSource& Source,
                                                const TImageCut& Cut) const {
   const TRenderColors colors = EditedColors();
-  const auto drawn = [&](const TRenderColors& c) { return Drawn(Source, c); };
   TRgbaImage image;
   if (FTransparent) {
-    const auto [back1, back2] = MatteBackgrounds(colors);
-    TRenderColors c1 = colors, c2 = colors;
-    c1.Back = back1;
-    c2.Back = back2;
-    image = Matte(Pixels(*drawn(c1), Cut), back1, Pixels(*drawn(c2), Cut), back2);
+    // The rendering as it is over one background, when its colours are the
+    // ones wanted and that background is not one of them; else drawn again.
+    TRenderColors near = colors;
+    if (near.Back == near.Text || near.Back == near.Shadow ||
+        near != TRenderColors{Source.BackColor, Source.TextColor, Source.ShadowColor})
+      near.Back = FarBackground(0xFFFFFF, colors);
+    TRenderColors far = colors;
+    far.Back = FarBackground(near.Back, colors);
+    const std::shared_ptr<const TExportSource> over1 = Drawn(Source, near);
+    const std::shared_ptr<const TExportSource> over2 = Drawn(Source, far);
+    TCutRows rows1(*over1, Cut), rows2(*over2, Cut);
+    image = Matte(rows1, rows2);
     for (std::size_t i = 0; i < image.Pixels.size(); i += 4) {
       std::uint8_t* q = &image.Pixels[i];
       if (q[3] != 255) continue; // only what is wholly ink has a colour of the table's
@@ -377,16 +433,24 @@ std::vector<std::uint8_t> TColorTable::PngFile(const TExportSource& Source,
       q[2] = GetBValue(c);
     }
   } else {
-    TBitmap pixels = Pixels(*drawn(colors), Cut);
-    MapColors(pixels, [this](TColor c) { return Edited(c, false); });
-    image = TRgbaImage(pixels.Width(), pixels.Height());
-    for (int y = 0; y < pixels.Height(); ++y) {
-      const std::uint8_t* p = pixels.ScanLine(y);
-      for (int x = 0; x < pixels.Width(); ++x, p += 3) {
-        std::uint8_t* q = image.At(x, y);
-        q[0] = p[2];
-        q[1] = p[1];
-        q[2] = p[0];
+    TCutRows rows(*Drawn(Source, colors), Cut);
+    image = TRgbaImage(rows.Width(), rows.Height());
+    std::unordered_map<TColor, TColor> edited;
+    TColor last = clInvalid, lastEdited = clInvalid;
+    for (int y = 0; y < rows.Height(); ++y) {
+      const std::uint8_t* p = rows.Row(y);
+      std::uint8_t* q = image.At(0, y);
+      for (int x = 0; x < rows.Width(); ++x, p += 3, q += 4) {
+        const TColor c = RGB(p[2], p[1], p[0]);
+        if (c != last) {
+          auto [at, added] = edited.try_emplace(c, 0);
+          if (added) at->second = Edited(c, false);
+          last = c;
+          lastEdited = at->second;
+        }
+        q[0] = GetRValue(lastEdited);
+        q[1] = GetGValue(lastEdited);
+        q[2] = GetBValue(lastEdited);
         q[3] = 255;
       }
     }

@@ -73,6 +73,8 @@ TSaveResult SavePage(const TColorTable& Table, const TExportChoices& Choices,
   const std::string imageFolder = FolderOf(PageName) + "img_char/";
   const std::string extension = std::string(".") + ImageExtension(Choices.Format);
   const int scale = Choices.Scale;
+  // Drawn first: a larger rendering past the limits is refused before any file.
+  const std::shared_ptr<const TExportSource> larger = scale > 1 ? Table.SourceAt(scale) : nullptr;
 
   // Made before the folder: a page that cannot be created ends the save here.
   TAtomicFile page(PageName);
@@ -92,12 +94,7 @@ TSaveResult SavePage(const TColorTable& Table, const TExportChoices& Choices,
   const std::vector<std::string> lines =
       PageLines(source.Lines, [&](std::string_view Text) { return Table.MeasureText(Text); });
   const TCharCuts chars = CharCuts(source, lines, Choices.NameAsChar);
-  std::shared_ptr<const TExportSource> larger;
-  TCharCuts largerChars;
-  if (scale > 1) {
-    larger = Table.SourceAt(scale);
-    largerChars = CharCuts(*larger, lines, Choices.NameAsChar);
-  }
+  const TCharCuts largerChars = larger ? CharCuts(*larger, lines, Choices.NameAsChar) : TCharCuts{};
   const int images = int(chars.Cuts.size()) * (larger ? 2 : 1);
   const int total = images + 1; // and the page
   int done = 0;

@@ -111,7 +111,9 @@ std::string ScaledName(const std::string& Name, int Scale) {
   if (Scale == 1) return Name;
   const std::size_t slash = Name.rfind('/');
   const std::size_t dot = Name.rfind('.');
-  const std::string mark = "@" + std::to_string(Scale) + "x";
+  std::string mark = std::to_string(Scale);
+  mark.insert(mark.begin(), '@');
+  mark += 'x';
   // A leading dot names a hidden file, not an extension.
   if (dot == std::string::npos || dot == (slash == std::string::npos ? 0 : slash + 1) ||
       (slash != std::string::npos && dot < slash))
@@ -124,6 +126,8 @@ TSaveResult SaveSolid(const TColorTable& Table, const TExportChoices& Choices,
   TSaveResult result;
   const int scale = Choices.Scale;
   const int total = scale > 1 ? 2 : 1;
+  // Drawn first: a larger rendering past the limits is refused before any file.
+  const std::shared_ptr<const TExportSource> larger = scale > 1 ? Table.SourceAt(scale) : nullptr;
   TImageWriter writer(Table, Choices, Hooks, result);
   if (!writer.GoOn(0, total)) {
     result.Stopped = true;
@@ -136,13 +140,12 @@ TSaveResult SaveSolid(const TColorTable& Table, const TExportChoices& Choices,
                                    ? Table.WholeGif()
                                    : Table.ImageFile(source, whole, Choices.Format));
   result.Written.push_back(FileName);
-  if (scale > 1) {
+  if (larger) {
     if (!writer.GoOn(1, total)) {
       result.Stopped = true;
       writer.Place();
       return result;
     }
-    const std::shared_ptr<const TExportSource> larger = Table.SourceAt(scale);
     const std::string name = ScaledName(FileName, scale);
     writer.Batch().Add(
         name,

@@ -1,5 +1,7 @@
 #include "export/RenderSource.h"
 
+#include <cctype>
+
 namespace {
 
 // A rendering made again, with its source pointing into it.
@@ -50,7 +52,9 @@ TExportSource ExportSourceOf(const TRenderResult& Rendering) {
       try {
         owned->Rendering = RenderAgain(*rendering, Scale, Colors);
       } catch (const ERenderTooLarge& e) {
-        throw EExportError("At " + std::to_string(Scale) + "x: " + e.what());
+        std::string why = e.what(); // "The rendering is too large: ..."
+        if (!why.empty()) why[0] = char(std::tolower((unsigned char)why[0]));
+        throw EExportError("At " + std::to_string(Scale) + "x, " + why);
       }
       owned->Source = ExportSourceOf(owned->Rendering);
       return std::shared_ptr<const TExportSource>(owned, &owned->Source);

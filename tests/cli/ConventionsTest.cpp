@@ -130,6 +130,24 @@ TEST(Conventions, FormatAndScaleNameEveryFile) {
   }
 }
 
+// A 2x rendering past the pixel limit is refused before any file of the save.
+TEST(Conventions, ALargerImagePastTheLimitIsRefusedWritingNothing) {
+  for (std::vector<std::string> output : {std::vector<std::string>{"--out", "x.png"},
+                                          {"--lines", ".", "--mask", "%t.png"},
+                                          {"--html", "x.html", "--format", "png"}}) {
+    SCOPED_TRACE(output[0]);
+    TTempDir dir;
+    std::vector<std::string> args = {"render",  "--text", "W",       "--size", "500",
+                                     "--width", "17000",  "--scale", "2"};
+    args.insert(args.end(), output.begin(), output.end());
+    const TRun r = RunCli(args, {}, dir.Path());
+    EXPECT_EQ(r.Exit, 2);
+    ExpectOneErrorLine(r);
+    EXPECT_NE(r.Err.find("at 2x, the rendering is too large"), std::string::npos) << r.Err;
+    EXPECT_EQ(Files(dir.Path()), std::set<std::string>{});
+  }
+}
+
 TEST(Conventions, OutIsWrittenInTheFormatItsNameEndsIn) {
   TTempDir dir;
   struct Case {

@@ -21,6 +21,7 @@ struct TSaveCase {
   int Scale;
   bool Shadow;
   std::vector<std::pair<TColor, TColor>> Recolor; // edits of the table
+  TColor Back = 0xFFFFFF;                         // of the rendering made transparent
 };
 
 struct TRenderColorsCase {
@@ -89,10 +90,10 @@ int Composited(const TRgbaImage& Image, TColor Back, const TRgbaImage& Opaque) {
 const TSaveCase Cases[] = {
     {"Whole", TSaveKind::Solid, 1, true, {}},
     {"Whole2x", TSaveKind::Solid, 2, true, {}},
-    {"Lines", TSaveKind::Lines, 1, true, {}},
+    {"LinesOnBlue", TSaveKind::Lines, 1, true, {}, 0xCC6633},
     {"Lines2xRecoloured", TSaveKind::Lines, 2, true, {{0x000000, 0x2020C0}}},
     {"Page", TSaveKind::Html, 1, false, {{0x000000, 0x2020C0}}},
-    {"Page2x", TSaveKind::Html, 2, false, {}},
+    {"Page2xOnGrey", TSaveKind::Html, 2, false, {}, 0x808080},
 };
 
 } // namespace
@@ -103,7 +104,7 @@ TEST(PngExport, TransparentImagesOverAnyColourAreTheRenderingOnThatColour) {
   for (const TSaveCase& c : Cases) {
     SCOPED_TRACE(c.Name);
     const TColor text = c.Recolor.empty() ? 0x000000 : c.Recolor[0].second;
-    const TImages clear = Save(c, TImageFormat::Png, true, 0xFFFFFF, 0x000000);
+    const TImages clear = Save(c, TImageFormat::Png, true, c.Back, 0x000000);
     ASSERT_FALSE(clear.empty());
     for (TColor back : {TColor(0xFFFFFF), TColor(0x1E1E1E), TColor(0x3366CC)}) {
       const TImages opaque =
