@@ -240,9 +240,9 @@ bool WriteLines(const TColorTable& table, TExportChoices choices, const std::str
   if (ec || !fs::is_directory(dir))
     throw ECliError("cannot make the folder " + Quote(dir) + ": " +
                     (ec ? ec.message() : "a file of that name is in the way"));
-  // The mask's extension names the format; a mask without one, --format's.
-  if (const std::optional<TImageFormat> format = FormatOfName(choices.Mask))
-    choices.Format = *format;
+  // The mask's extension names the format; a mask without one gives GIFs,
+  // as it always has (--format is the page's).
+  choices.Format = FormatOfName(choices.Mask).value_or(TImageFormat::Gif);
   TRefusals refusals;
   TSaveResult result;
   try {
@@ -330,10 +330,7 @@ void RunRender(TRenderOptions o) {
   }
   // A run that writes only GIFs at 1x keeps no second copy of the pixels: the
   // table's image is what they are made of.
-  const bool pngLines =
-      !o.LinesDir.empty() &&
-      (FormatOfName(o.Choices.Mask) ? FormatOfName(o.Choices.Mask) == TImageFormat::Png
-                                    : o.Choices.Format == TImageFormat::Png);
+  const bool pngLines = !o.LinesDir.empty() && FormatOfName(o.Choices.Mask) == TImageFormat::Png;
   const bool pngOut = !o.Out.empty() && o.Out != "-" &&
                       FormatOfName(WithDefaultExtension(o.Out, "gif")) == TImageFormat::Png;
   const bool pngPage = !o.Html.empty() && o.Choices.Format == TImageFormat::Png;
