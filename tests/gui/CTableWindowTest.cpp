@@ -88,7 +88,11 @@ void WhileShown(TCTableWindow& Window, const std::function<void()>& Steps) {
   bool ran = false;
   QTimer::singleShot(0, &Window, [&] {
     ran = true;
-    Steps();
+    try { // a missing control fails the test rather than unwinding through Qt
+      Steps();
+    } catch (const std::exception& Error) {
+      ADD_FAILURE() << Error.what();
+    }
     if (Window.isVisible()) Window.reject();
   });
   Window.Execute();
