@@ -5,6 +5,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -26,7 +27,7 @@
 
 namespace {
 
-constexpr QSize ClientSize{410, 308};
+constexpr QSize ClientSize{410, 333};
 constexpr int Margin = 4;
 // A cell of 19 x 18 pixels and its grid line.
 constexpr int CellWidth = 19 + 1;
@@ -55,6 +56,17 @@ QImage ToImage(const TBitmap& Bitmap) {
       if (row[x] == hole) row[x] = 0;
   }
   return image;
+}
+
+// A mask that ends in the other format's extension takes the chosen one's,
+// in the case it had; the rest is the user's and stays.
+QString MaskFor(const QString& Mask, TImageFormat Format) {
+  const QString tail = Mask.right(4);
+  if (tail.compare(QLatin1String(".gif"), Qt::CaseInsensitive) != 0 &&
+      tail.compare(QLatin1String(".png"), Qt::CaseInsensitive) != 0)
+    return Mask;
+  const QString ext = QLatin1String(Format == TImageFormat::Png ? ".png" : ".gif");
+  return Mask.chopped(4) + (tail == tail.toUpper() ? ext.toUpper() : ext);
 }
 
 // Tahoma at 11 pixels, or what fontconfig puts in its place at that height.
@@ -211,73 +223,78 @@ void TCTableWindow::CreateControls() {
   CBTransparent = new QCheckBox(tr("Transparent background color"), this);
   place(CBTransparent, "CBTransparent", right, Margin + 63, 196, 19);
 
+  // The image's format and scale, for every way of saving.
+  LFormat = new QLabel(tr("Image format:"), this);
+  place(LFormat, "LFormat", 8, 92, 68, 15);
+  CBFormat = new QComboBox(this);
+  place(CBFormat, "CBFormat", 80, 89, 56, 21);
+  CBFormat->addItem(QStringLiteral("GIF"), int(TImageFormat::Gif));
+  CBFormat->addItem(QStringLiteral("PNG"), int(TImageFormat::Png));
+  LFormat->setBuddy(CBFormat);
+  CB2x = new QCheckBox(tr("Also 2x for HiDPI screens"), this);
+  place(CB2x, "CB2x", 150, 90, 200, 19);
+
   Bevel1 = new QFrame(this);
-  place(Bevel1, "Bevel1", Margin, 88, ClientSize.width() - 2 * Margin, 2);
+  place(Bevel1, "Bevel1", Margin, 113, ClientSize.width() - 2 * Margin, 2);
   Bevel1->setFrameShape(QFrame::HLine);
   Bevel1->setFrameShadow(QFrame::Sunken);
 
   RS1 = new QRadioButton(this);
-  place(RS1, "RS1", 8, 92, 390, 19);
+  place(RS1, "RS1", 8, 117, 390, 19);
   RS1->setFont(bold);
 
   Panel2 = new QWidget(this);
-  place(Panel2, "Panel2", 24, 112, 150, 38);
+  place(Panel2, "Panel2", 24, 137, 150, 38);
   RBJS1 = new QRadioButton(tr("Plain HTML"), Panel2);
   place(RBJS1, "RBJS1", 0, 0, 150, 19);
   RBJS2 = new QRadioButton(tr("Include JavaScript"), Panel2);
   place(RBJS2, "RBJS2", 0, 19, 150, 19);
 
   Bevel2 = new QFrame(this);
-  place(Bevel2, "Bevel2", 180, 112, 2, 38);
+  place(Bevel2, "Bevel2", 180, 137, 2, 38);
   Bevel2->setFrameShape(QFrame::VLine);
   Bevel2->setFrameShadow(QFrame::Sunken);
 
   Panel1 = new QWidget(this);
-  place(Panel1, "Panel1", 190, 112, 200, 38);
-  RBNC = new QRadioButton(tr("Gif-file name as char"), Panel1);
+  place(Panel1, "Panel1", 190, 137, 200, 38);
+  RBNC = new QRadioButton(Panel1);
   place(RBNC, "RBNC", 0, 0, 200, 19);
-  RBNAS = new QRadioButton(tr("Gif-file name as ASCII code"), Panel1);
+  RBNAS = new QRadioButton(Panel1);
   place(RBNAS, "RBNAS", 0, 19, 200, 19);
 
   Bevel3 = new QFrame(this);
-  place(Bevel3, "Bevel3", 24, 153, ClientSize.width() - 24 - Margin, 2);
+  place(Bevel3, "Bevel3", 24, 178, ClientSize.width() - 24 - Margin, 2);
   Bevel3->setFrameShape(QFrame::HLine);
   Bevel3->setFrameShadow(QFrame::Sunken);
 
   CBSS = new QCheckBox(tr("Write image size to HTML"), this);
-  place(CBSS, "CBSS", 24, 157, 200, 19);
+  place(CBSS, "CBSS", 24, 182, 200, 19);
   CBAlt = new QCheckBox(tr("Write image ALT (alternate text or hint) as char"), this);
-  place(CBAlt, "CBAlt", 24, 176, 300, 19);
+  place(CBAlt, "CBAlt", 24, 201, 300, 19);
 
-  RS3 = new QRadioButton(tr("Save as solid GIF-file"), this);
-  place(RS3, "RS3", 8, 196, 200, 19);
+  RS3 = new QRadioButton(this);
+  place(RS3, "RS3", 8, 221, 200, 19);
   RS3->setFont(bold);
   RS2 = new QRadioButton(this);
-  place(RS2, "RS2", 8, 216, 300, 19);
+  place(RS2, "RS2", 8, 241, 300, 19);
   RS2->setFont(bold);
 
   Lmask = new QLabel(tr("File name mask:"), this);
-  place(Lmask, "Lmask", 24, 240, 84, 15);
+  place(Lmask, "Lmask", 24, 265, 84, 15);
   Emask = new QLineEdit(this);
-  place(Emask, "Emask", 112, 237, 160, 21);
+  place(Emask, "Emask", 112, 262, 160, 21);
   Lmask->setBuddy(Emask);
-  // The hint below keeps its original words; the newer placeholders are told here.
-  const QString moreMask = tr("Also \"%0Nn\": the line number with N digits (item%02n.gif gives "
-                              "item01.gif), and \"%s\": the text as a web name (\"FAQ / Help\" "
-                              "gives faq-help)");
-  Emask->setToolTip(moreMask);
-  Emask->setAccessibleDescription(moreMask);
   LHint = new QLabel(
       tr("Use in a mask \"%t\" for insert of string text, and \"%n\" for insert of line number"),
       this);
-  place(LHint, "LHint", 24, 260, 222, 44);
+  place(LHint, "LHint", 24, 285, 222, 44);
   LHint->setWordWrap(true);
   LHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
   BSave = new QPushButton(tr("Save"), this);
-  place(BSave, "BSave", 254, 279, 73, 25);
+  place(BSave, "BSave", 254, 304, 73, 25);
   bClose = new QPushButton(tr("Close"), this);
-  place(bClose, "bClose", 333, 279, 73, 25);
+  place(bClose, "bClose", 333, 304, 73, 25);
   for (QPushButton* button : {BSave, bClose}) {
     // Enter in the mask must not save.
     button->setAutoDefault(false);
@@ -298,6 +315,8 @@ void TCTableWindow::CreateControls() {
 void TCTableWindow::ConnectControls() {
   CGrid->OnChoose = [this](int Row, int Col) { BChColorClick(Row, Col); };
   connect(CBTransparent, &QCheckBox::toggled, this, [this](bool On) { CBTransparentClick(On); });
+  connect(CBFormat, &QComboBox::currentIndexChanged, this,
+          [this](int Index) { CBFormatChange(TImageFormat(CBFormat->itemData(Index).toInt())); });
   const std::pair<QRadioButton*, TSaveKind> choices[] = {
       {RS1, TSaveKind::Html}, {RS2, TSaveKind::Lines}, {RS3, TSaveKind::Solid}};
   for (const auto& [button, kind] : choices)
@@ -309,6 +328,7 @@ void TCTableWindow::ConnectControls() {
   connect(RBNC, &QRadioButton::toggled, this, [&choice](bool On) { choice.NameAsChar = On; });
   connect(CBSS, &QCheckBox::toggled, this, [&choice](bool On) { choice.WriteSize = On; });
   connect(CBAlt, &QCheckBox::toggled, this, [&choice](bool On) { choice.WriteAlt = On; });
+  connect(CB2x, &QCheckBox::toggled, this, [&choice](bool On) { choice.Scale = On ? 2 : 1; });
   connect(Emask, &QLineEdit::textChanged, this,
           [&choice](const QString& Text) { choice.Mask = Text.toStdString(); });
   connect(BSave, &QPushButton::clicked, this, [this] { BSaveClick(); });
@@ -316,8 +336,9 @@ void TCTableWindow::ConnectControls() {
 }
 
 void TCTableWindow::SetTabOrder() {
-  const QWidget* order[] = {ScrollBox1, CGrid, CBTransparent, RS1, RBJS1, RBJS2, RBNC,  RBNAS,
-                            CBSS,       CBAlt, RS3,           RS2, Emask, BSave, bClose};
+  const QWidget* order[] = {ScrollBox1, CGrid, CBTransparent, CBFormat, CB2x,  RS1,
+                            RBJS1,      RBJS2, RBNC,          RBNAS,    CBSS,  CBAlt,
+                            RS3,        RS2,   Emask,         BSave,    bClose};
   for (std::size_t i = 1; i < std::size(order); ++i)
     setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
 }
@@ -329,8 +350,6 @@ void TCTableWindow::SetHtmlEnabled(bool Enabled) {
 
 void TCTableWindow::ReadCore() {
   Label1->setText(ToQString(FCore.Label1Caption()));
-  RS1->setText(ToQString(FCore.RS1Caption()));
-  RS2->setText(ToQString(FCore.RS2Caption()));
   FillGrid();
   UpdatePreview();
 
@@ -339,7 +358,8 @@ void TCTableWindow::ReadCore() {
       QSignalBlocker(RS1),           QSignalBlocker(RS2),   QSignalBlocker(RS3),
       QSignalBlocker(RBJS1),         QSignalBlocker(RBJS2), QSignalBlocker(RBNC),
       QSignalBlocker(RBNAS),         QSignalBlocker(CBSS),  QSignalBlocker(CBAlt),
-      QSignalBlocker(CBTransparent), QSignalBlocker(Emask)};
+      QSignalBlocker(CBTransparent), QSignalBlocker(Emask), QSignalBlocker(CBFormat),
+      QSignalBlocker(CB2x)};
   RS1->setChecked(choices.Save == TSaveKind::Html);
   RS2->setChecked(choices.Save == TSaveKind::Lines);
   RS3->setChecked(choices.Save == TSaveKind::Solid);
@@ -349,6 +369,10 @@ void TCTableWindow::ReadCore() {
   CBAlt->setChecked(choices.WriteAlt);
   CBTransparent->setChecked(choices.Transparent);
   if (Emask->text().toStdString() != choices.Mask) Emask->setText(ToQString(choices.Mask));
+  CBFormat->setCurrentIndex(CBFormat->findData(int(choices.Format)));
+  // A scale of 3 from elsewhere stays until the box is clicked.
+  CB2x->setChecked(choices.Scale > 1);
+  ShowFormatCaptions();
   RS1->setEnabled(FHtmlEnabled);
   EnableGroups();
   // Qt moves the Tab stop of a group to the button last focused; a showing
@@ -391,12 +415,36 @@ void TCTableWindow::EnableGroups() {
     control->setEnabled(mask);
 }
 
+void TCTableWindow::ShowFormatCaptions() {
+  const bool png = FCore.Choices.Format == TImageFormat::Png;
+  RS1->setText(ToQString(FCore.RS1Caption()));
+  RS2->setText(ToQString(FCore.RS2Caption()));
+  RS3->setText(png ? tr("Save as solid PNG-file") : tr("Save as solid GIF-file"));
+  RBNC->setText(png ? tr("PNG-file name as char") : tr("Gif-file name as char"));
+  RBNAS->setText(png ? tr("PNG-file name as ASCII code") : tr("Gif-file name as ASCII code"));
+  // The hint below keeps its original words; the newer placeholders are told here.
+  QString moreMask = tr("Also \"%0Nn\": the line number with N digits (item%02n.gif gives "
+                        "item01.gif), and \"%s\": the text as a web name (\"FAQ / Help\" "
+                        "gives faq-help)");
+  if (png) moreMask.replace(QLatin1String(".gif"), QLatin1String(".png"));
+  Emask->setToolTip(moreMask);
+  Emask->setAccessibleDescription(moreMask);
+}
+
 void TCTableWindow::FitCaptions() {
   // A caption longer than its control (a wider font than Tahoma, a large
   // count in RS1) widens the control; the dialog grows to hold it, and the
   // buttons stay at the bottom right.
-  QWidget* const captions[] = {Label1, CBTransparent, RS1,   RBJS1, RBJS2, RBNC,
-                               RBNAS,  CBSS,          CBAlt, RS3,   RS2,   Lmask};
+  // The format's row first: its label and box push the 2x box right.
+  for (QWidget* control : std::initializer_list<QWidget*>{LFormat, CBFormat}) {
+    const QSize hint = control->sizeHint();
+    control->resize(std::max(control->width(), hint.width()),
+                    std::max(control->height(), hint.height()));
+  }
+  CBFormat->move(std::max(CBFormat->x(), LFormat->geometry().right() + 5), CBFormat->y());
+  CB2x->move(std::max(CB2x->x(), CBFormat->geometry().right() + 15), CB2x->y());
+  QWidget* const captions[] = {Label1, CBTransparent, LFormat, CB2x,  RS1, RBJS1, RBJS2,
+                               RBNC,   RBNAS,         CBSS,    CBAlt, RS3, RS2,   Lmask};
   int width = ClientSize.width();
   for (QWidget* control : captions) {
     const QSize hint = control->sizeHint();
@@ -482,6 +530,14 @@ void TCTableWindow::CBTransparentClick(bool Ticked) {
     FCore.CBTransparentClick(Ticked);
     UpdatePreview();
   });
+}
+
+void TCTableWindow::CBFormatChange(TImageFormat Format) {
+  FCore.Choices.Format = Format;
+  const QString mask = MaskFor(Emask->text(), Format);
+  if (mask != Emask->text()) Emask->setText(mask);
+  ShowFormatCaptions();
+  FitCaptions();
 }
 
 void TCTableWindow::RS2Click(TSaveKind Kind) {

@@ -16,6 +16,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -52,11 +53,14 @@ private:
   void FillGrid();
   void UpdatePreview();
   void EnableGroups();
+  // The window's captions that name the image format, and the core's again.
+  void ShowFormatCaptions();
   // Widens what a caption would not fit, then fixes the client size.
   void FitCaptions();
 
   void BChColorClick(int Row, int Col);
   void CBTransparentClick(bool Ticked);
+  void CBFormatChange(TImageFormat Format);
   void RS2Click(TSaveKind Kind);
   void BSaveClick();
 
@@ -72,6 +76,9 @@ private:
   QLabel* Label1 = nullptr;
   TCTableGrid* CGrid = nullptr;
   QCheckBox* CBTransparent = nullptr;
+  QLabel* LFormat = nullptr;
+  QComboBox* CBFormat = nullptr;
+  QCheckBox* CB2x = nullptr;
   QFrame* Bevel1 = nullptr;
   QRadioButton* RS1 = nullptr;
   QWidget* Panel2 = nullptr;

@@ -10,6 +10,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -30,6 +31,7 @@
 #include <functional>
 #include <set>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -111,6 +113,13 @@ void DoubleClickCell(TCTableWindow& Window, int Row, int Col) {
 
 void Click(TCTableWindow& Window, const char* Name) {
   QTest::mouseClick(Control<QAbstractButton>(Window, Name), Qt::LeftButton);
+}
+
+// GIF, then PNG: the arrows choose in the format's box.
+void ChooseFormat(TCTableWindow& Window, const char* Format) {
+  auto* box = Control<QComboBox>(Window, "CBFormat");
+  QTest::keyClick(box, Format == std::string_view("PNG") ? Qt::Key_Down : Qt::Key_Up);
+  ASSERT_EQ(box->currentText(), QLatin1String(Format));
 }
 
 QString AccessibleName(QObject* Object) {
@@ -317,6 +326,8 @@ TEST(CTableWindow, ChoicesBoxesAndMaskStayForTheNextShowing) {
     TCTableWindow window(core, platform);
     core.Prepare(r.Source);
     WhileShown(window, [&] {
+      ChooseFormat(window, "PNG");
+      Click(window, "CB2x");
       Click(window, "RBJS2");
       Click(window, "RBNC");
       Click(window, "CBSS");
@@ -333,18 +344,50 @@ TEST(CTableWindow, ChoicesBoxesAndMaskStayForTheNextShowing) {
       EXPECT_TRUE(Control<QRadioButton>(window, "RS2")->isChecked());
       EXPECT_TRUE(Control<QCheckBox>(window, "CBTransparent")->isChecked());
       EXPECT_EQ(Control<QLineEdit>(window, "Emask")->text(), QStringLiteral("line%n.gif"));
+      EXPECT_EQ(Control<QComboBox>(window, "CBFormat")->currentText(), QStringLiteral("PNG"));
     });
   }
   // The core keeps them: a new window over it shows them too.
   TCTableWindow again(core, platform);
   core.Prepare(r.Source);
   WhileShown(again, [&] {
-    for (const char* name : {"RS2", "RBJS2", "RBNC", "CBSS", "CBAlt", "CBTransparent"})
+    for (const char* name : {"RS2", "RBJS2", "RBNC", "CBSS", "CBAlt", "CBTransparent", "CB2x"})
       EXPECT_TRUE(Control<QAbstractButton>(again, name)->isChecked()) << name;
     EXPECT_EQ(Control<QLineEdit>(again, "Emask")->text(), QStringLiteral("line%n.gif"));
+    EXPECT_EQ(Control<QComboBox>(again, "CBFormat")->currentText(), QStringLiteral("PNG"));
   });
   EXPECT_EQ(core.Choices.Mask, "line%n.gif");
   EXPECT_TRUE(core.Choices.Transparent);
+  EXPECT_EQ(core.Choices.Format, TImageFormat::Png);
+  EXPECT_EQ(core.Choices.Scale, 2);
+  core.Prepare(r.Source);
+  WhileShown(again, [&] { Click(again, "CB2x"); });
+  EXPECT_EQ(core.Choices.Scale, 1) << "unticked";
+}
+
+TEST(CTableWindow, SwitchingTheFormatSwitchesTheMasksExtension) {
+  struct Case {
+    const char* mask;
+    const char* format;
+    const char* becomes;
+  };
+  const Case cases[] = {{"%t.gif", "PNG", "%t.png"},
+                        {"Item%02n-%s.GIF", "PNG", "Item%02n-%s.PNG"},
+                        {"line %n.png", "GIF", "line %n.gif"},
+                        {"gif-%n", "PNG", "gif-%n"},
+                        {"%t.gif.txt", "PNG", "%t.gif.txt"}};
+  for (const Case& c : cases) {
+    TDialog d;
+    const TFakeRendering r({"Hi"});
+    d.Core.Choices.Mask = c.mask;
+    d.Core.Choices.Format = c.format[0] == 'P' ? TImageFormat::Gif : TImageFormat::Png;
+    d.Core.Prepare(r.Source);
+    WhileShown(d.Window, [&] {
+      ChooseFormat(d.Window, c.format);
+      EXPECT_EQ(Control<QLineEdit>(d.Window, "Emask")->text(), QLatin1String(c.becomes)) << c.mask;
+    });
+    EXPECT_EQ(d.Core.Choices.Mask, c.becomes);
+  }
 }
 
 TEST(CTableWindow, EachSaveChoiceEnablesItsOwnGroup) {
@@ -396,6 +439,7 @@ TEST(CTableWindow, NoCaptionIsClipped) {
   const TFakeRendering r(lines);
   d.Core.Prepare(r.Source);
   WhileShown(d.Window, [&] {
+    ChooseFormat(d.Window, "PNG"); // its captions are the wider, fitted once shown
     EXPECT_EQ(d.Window.windowTitle(), QStringLiteral("Color table & type Save "));
     EXPECT_GE(d.Window.width(), 410);
     EXPECT_GE(d.Window.height(), 308);
@@ -403,7 +447,9 @@ TEST(CTableWindow, NoCaptionIsClipped) {
     const QRect client = d.Window.rect();
     std::vector<std::pair<std::string, QRect>> placed;
     for (QWidget* w : d.Window.findChildren<QWidget*>()) {
-      if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w)) continue;
+      if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w) &&
+          !qobject_cast<QComboBox*>(w))
+        continue;
       if (!w->isVisibleTo(&d.Window) || InsideScrollArea(w, &d.Window))
         continue; // the grid's and the scroll area's own parts
       const QString name = w->objectName();
@@ -476,10 +522,19 @@ TEST(CTableWindow, ScreenReadersFindEveryControlByName) {
         {"RS3", "Save as solid GIF-file"},
         {"RBJS1", "Plain HTML"},
         {"CBSS", "Write image size to HTML"},
+        {"CB2x", "Also 2x for HiDPI screens"},
         {"BSave", "Save"},
         {"bClose", "Close"}};
     for (const auto& [name, caption] : captions)
       EXPECT_EQ(AccessibleName(Control<QWidget>(d.Window, name)), QLatin1String(caption)) << name;
+    // A combo box's name is its choice; screen readers name it by its label.
+    QAccessibleInterface* format =
+        QAccessible::queryAccessibleInterface(Control<QComboBox>(d.Window, "CBFormat"));
+    ASSERT_NE(format, nullptr);
+    EXPECT_EQ(format->role(), QAccessible::ComboBox);
+    const auto labels = format->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0].first->text(QAccessible::Name), QStringLiteral("Image format:"));
   });
 }
 
@@ -491,10 +546,13 @@ TEST(CTableWindow, TabVisitsTheControlsInReadingOrder) {
   };
   const Case cases[] = {
       {"RS1",
-       {"ScrollBox1", "CGrid", "CBTransparent", "RS1", "RBJS1", "RBNAS", "CBSS", "CBAlt", "BSave",
-        "bClose", "ScrollBox1"}},
-      {"RS2", {"ScrollBox1", "CGrid", "CBTransparent", "RS2", "Emask", "BSave", "bClose"}},
-      {"RS3", {"ScrollBox1", "CGrid", "CBTransparent", "RS3", "BSave", "bClose"}},
+       {"ScrollBox1", "CGrid", "CBTransparent", "CBFormat", "CB2x", "RS1", "RBJS1", "RBNAS", "CBSS",
+        "CBAlt", "BSave", "bClose", "ScrollBox1"}},
+      {"RS2",
+       {"ScrollBox1", "CGrid", "CBTransparent", "CBFormat", "CB2x", "RS2", "Emask", "BSave",
+        "bClose"}},
+      {"RS3",
+       {"ScrollBox1", "CGrid", "CBTransparent", "CBFormat", "CB2x", "RS3", "BSave", "bClose"}},
   };
   for (const Case& c : cases) {
     TDialog d;
