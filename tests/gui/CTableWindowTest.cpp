@@ -3,8 +3,10 @@
 #include "gui/CTableWindow.h"
 
 #include "export/FakeRendering.h"
+#include "export/RenderSource.h"
 #include "gui/QtPlatform.h"
 #include "support/Files.h"
+#include "support/PngBytes.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -246,6 +248,35 @@ TEST(CTableWindow, RecolouredEntryReachesTheSavedFile) {
   const TRect h = r.CellOf(0, 0);
   EXPECT_EQ(saved.GetBitmap(0).GetPixel(h.Left + 3, h.Top + 5), chosen);
   EXPECT_FALSE(d.Platform.Busy);
+}
+
+TEST(CTableWindow, PngChosenInTheDialogIsWhatTheSaveWrites) {
+  struct Case {
+    bool twice;
+    std::set<std::string> files;
+  };
+  const Case cases[] = {{false, {"all.png"}}, {true, {"all.png", "all@2x.png"}}};
+  TRenderSettings settings;
+  settings.FaceName = "DejaVu Sans";
+  settings.Lines = {"Hi"};
+  const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(settings, 96);
+  ASSERT_TRUE(rendering);
+  for (const Case& c : cases) {
+    TDialog d;
+    TTempDir dir;
+    d.Core.Prepare(ExportSourceOf(*rendering));
+    d.Platform.SaveFileName = dir.Folder() + "all.png";
+    WhileShown(d.Window, [&] {
+      ChooseFormat(d.Window, "PNG");
+      if (c.twice) Click(d.Window, "CB2x");
+      Click(d.Window, "RS3");
+      Click(d.Window, "BSave");
+    });
+    EXPECT_TRUE(d.Platform.Errors.empty()) << c.twice;
+    EXPECT_EQ(dir.Files(), c.files);
+    for (const std::string& name : c.files)
+      EXPECT_TRUE(ReadFile(dir / name).starts_with(pngbytes::Signature)) << name;
+  }
 }
 
 TEST(CTableWindow, SaveClosesTheDialogWhenItsFileDialogIsCancelled) {
