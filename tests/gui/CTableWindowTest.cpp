@@ -7,6 +7,7 @@
 #include "gui/QtPlatform.h"
 #include "support/Files.h"
 #include "support/PngBytes.h"
+#include "support/UnattendedPlatform.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -37,25 +38,14 @@
 
 namespace {
 
-class TFakePlatform : public IExportPlatform {
+class TFakePlatform : public TUnattendedPlatform {
 public:
-  std::optional<std::string> SaveFileName; // answer of the save-file dialog
-  std::optional<std::string> Folder;       // answer of the folder picker
-  std::optional<TColor> Chosen;            // answer of the colour dialog
+  std::optional<TColor> Chosen; // answer of the colour dialog
   bool ColorDialogThrows = false;
   int Beeps = 0;
   int ColorDialogs = 0;
   bool Busy = false;
-  std::vector<std::string> Errors, Warnings;
 
-  std::optional<std::string> SaveFileDialog(const TSaveFileRequest&) override {
-    return SaveFileName;
-  }
-  std::optional<std::string> BrowseForFolder(const std::string&) override { return Folder; }
-  void ErrorBox(const std::string& Text) override { Errors.push_back(Text); }
-  void WarningBox(const std::string& Text) override { Warnings.push_back(Text); }
-  bool ConfirmBox(const std::string&) override { return false; }
-  void ShellOpen(const std::string&) override {}
   std::optional<TColor> ChooseColor(TColor) override {
     ++ColorDialogs;
     if (ColorDialogThrows) throw std::runtime_error("The colour dialog failed.");
