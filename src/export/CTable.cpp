@@ -63,6 +63,14 @@ void TCTable::BChColorClick(int Col, int Row, IExportPlatform& Platform) {
     ChangeColor(Col + GridColumns * Row, *chosen);
 }
 
+std::optional<TRgbaImage> TCTable::ClearPreview() const {
+  if (!Prepared() || Choices.Format != TImageFormat::Png || !Choices.Transparent) return {};
+  const TTextSize size = FTable.ImageSize();
+  TRgbaImage image = FTable.PngPixels(FTable.Source(), {{0, 0, size.Width, size.Height}, {}});
+  FTable.ForgetDrawn(); // a dialog left open keeps no second rendering
+  return image;
+}
+
 void TCTable::CBTransparentClick(bool Ticked) {
   Choices.Transparent = Ticked;
   FTable.SetTransparent(Ticked);

@@ -409,6 +409,10 @@ std::shared_ptr<const TExportSource> TColorTable::Drawn(const TExportSource& Sou
 
 std::vector<std::uint8_t> TColorTable::PngFile(const TExportSource& Source,
                                                const TImageCut& Cut) const {
+  return EncodePng(PngPixels(Source, Cut));
+}
+
+TRgbaImage TColorTable::PngPixels(const TExportSource& Source, const TImageCut& Cut) const {
   const TRenderColors colors = EditedColors();
   TRgbaImage image;
   if (FTransparent) {
@@ -455,5 +459,5 @@ std::vector<std::uint8_t> TColorTable::PngFile(const TExportSource& Source,
       }
     }
   }
-  return EncodePng(image);
+  return image;
 }

@@ -22,6 +22,7 @@
 
 #include "gif/Gif.h"
 #include "raster/Bitmap.h"
+#include "raster/RgbaImage.h"
 #include "render/RenderSettings.h"
 
 #include <array>
@@ -233,6 +234,8 @@ public:
   // of it), in the edited colours and with the table's transparency.
   std::vector<std::uint8_t> ImageFile(const TExportSource& Source, const TImageCut& Cut,
                                       TImageFormat Format) const;
+  // The pixels of Cut as a PNG of it holds them.
+  TRgbaImage PngPixels(const TExportSource& Source, const TImageCut& Cut) const;
   // The whole rendering as a GIF at scale 1: the edited image itself.
   std::vector<std::uint8_t> WholeGif() const;
   // The rendering drawn again at Scale, in the colours of Source as drawn:
@@ -381,6 +384,9 @@ public:
 
   // The edited image: what the preview paints.
   TGif& Gif() { return FTable.Gif(); }
+  // What the preview paints instead when a PNG with real transparency is
+  // chosen: the rendering's coverage as alpha; nothing otherwise.
+  std::optional<TRgbaImage> ClearPreview() const;
   const TExportSource& Source() const { return FTable.Source(); }
   const TColorTable& Table() const { return FTable; }
 

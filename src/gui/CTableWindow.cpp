@@ -403,6 +403,12 @@ void TCTableWindow::FillGrid() {
 }
 
 void TCTableWindow::UpdatePreview() {
+  if (const std::optional<TRgbaImage> clear = FCore.ClearPreview()) {
+    const QImage view(clear->Pixels.data(), clear->Width, clear->Height,
+                      qsizetype(clear->Width) * 4, QImage::Format_RGBA8888);
+    PBox->SetImage(view.copy());
+    return;
+  }
   PBox->SetImage(FCore.Prepared() ? ToImage(FCore.Gif().GetBitmap(0)) : QImage());
 }
 
@@ -538,6 +544,7 @@ void TCTableWindow::CBFormatChange(TImageFormat Format) {
   if (mask != Emask->text()) Emask->setText(mask);
   ShowFormatCaptions();
   FitCaptions();
+  Guarded([&] { UpdatePreview(); });
 }
 
 void TCTableWindow::RS2Click(TSaveKind Kind) {

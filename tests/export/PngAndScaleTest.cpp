@@ -199,3 +199,37 @@ TEST(PngExport, TwoXImagesKeepAllTheInkOfTheirLine) {
         << c.File;
   }
 }
+
+// The dialog's preview shows what a transparent PNG holds: the text's own
+// colour with its coverage as alpha, where a GIF's preview has none.
+TEST(PngExport, ThePreviewOfATransparentPngIsTheTextsCoverage) {
+  TRenderSettings s;
+  s.FaceName = "DejaVu Sans";
+  s.Size = 21;
+  s.TextColor = 0x2020C0;
+  s.Lines = {"Hag"};
+  const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(s, 96);
+  TCTable table;
+  table.Prepare(ExportSourceOf(*rendering));
+  for (const auto& [format, transparent] :
+       {std::pair{TImageFormat::Gif, true}, {TImageFormat::Png, false}}) {
+    table.Choices.Format = format;
+    table.CBTransparentClick(transparent);
+    EXPECT_FALSE(table.ClearPreview());
+  }
+  table.Choices.Format = TImageFormat::Png;
+  table.CBTransparentClick(true);
+  const std::optional<TRgbaImage> preview = table.ClearPreview();
+  ASSERT_TRUE(preview);
+  int edges = 0, ink = 0;
+  for (std::size_t i = 0; i < preview->Pixels.size(); i += 4) {
+    const std::uint8_t* p = &preview->Pixels[i];
+    edges += p[3] > 0 && p[3] < 255;
+    if (p[3] == 255) {
+      ++ink;
+      EXPECT_EQ(RGB(p[0], p[1], p[2]), s.TextColor);
+    }
+  }
+  EXPECT_GT(edges, 20);
+  EXPECT_GT(ink, 20);
+}
