@@ -64,7 +64,10 @@ void TCTable::BChColorClick(int Col, int Row, IExportPlatform& Platform) {
 }
 
 std::optional<TRgbaImage> TCTable::ClearPreview() const {
-  if (!Prepared() || Choices.Format != TImageFormat::Png || !Choices.Transparent) return {};
+  // A rendering that cannot be drawn again has no such preview to give.
+  if (!Prepared() || Choices.Format != TImageFormat::Png || !Choices.Transparent ||
+      !FTable.Source().Redraw)
+    return {};
   const TTextSize size = FTable.ImageSize();
   TRgbaImage image = FTable.PngPixels(FTable.Source(), {{0, 0, size.Width, size.Height}, {}});
   FTable.ForgetDrawn(); // a dialog left open keeps no second rendering

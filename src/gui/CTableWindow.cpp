@@ -403,7 +403,13 @@ void TCTableWindow::FillGrid() {
 }
 
 void TCTableWindow::UpdatePreview() {
-  if (const std::optional<TRgbaImage> clear = FCore.ClearPreview()) {
+  std::optional<TRgbaImage> clear;
+  try {
+    clear = FCore.ClearPreview();
+  } catch (const std::exception&) {
+    // The save will say what went wrong; the preview shows the table's image.
+  }
+  if (clear) {
     const QImage view(clear->Pixels.data(), clear->Width, clear->Height,
                       qsizetype(clear->Width) * 4, QImage::Format_RGBA8888);
     PBox->SetImage(view.copy());
