@@ -27,17 +27,17 @@ void TColorTable::Prepare(TExportSource Source, std::function<void()> OnProcessM
   FBackIndex = 0;
   for (int i = 0; i < count; ++i)
     if (table.Colors[std::size_t(i)] == FSource.BackColor) FBackIndex = i;
-  // A reduced table lists colours the rendering may not hold exactly.
+  // A reduced table gave some pixels an entry that is not their own colour.
   FReduced = false;
   {
-    std::unordered_map<TColor, bool> listed;
-    for (TColor c : FRendered)
-      listed[c] = true;
+    const TGifImageRecord& image = FGif->GetImage(0);
     const TBitmap& preview = *FSource.Preview;
-    for (int y = 0; y < preview.Height() && !FReduced; ++y) {
+    for (int y = 0; y < image.Height && !FReduced; ++y) {
       const std::uint8_t* p = preview.ScanLine(y);
-      for (int x = 0; x < preview.Width(); ++x, p += 3)
-        if (!listed.contains(RGB(p[2], p[1], p[0]))) {
+      const std::uint8_t* index =
+          image.PixelIndices.data() + std::size_t(y) * std::size_t(image.Width);
+      for (int x = 0; x < image.Width; ++x, p += 3)
+        if (RGB(p[2], p[1], p[0]) != table.Colors[index[x]]) {
           FReduced = true;
           break;
         }
