@@ -231,6 +231,20 @@ TEST_P(EmojiKeepColours, UsersColoursExactAndPicturesClose) {
   EXPECT_EQ(wrong, 0) << "pixels of the user's colours or of the text changed";
   ASSERT_GT(pictures, 0);
   EXPECT_LE(error / pictures, 6.0) << "mean error per channel of " << pictures << " picture pixels";
+  // A PNG has no such limit: it holds every pixel as rendered.
+  TTempDir dir;
+  TExportChoices png;
+  png.Format = TImageFormat::Png;
+  SaveSolid(table.Table(), png, dir.Folder() + "all.png");
+  const TRgbaImage image = ReadSavedImage(dir.Folder() + "all.png");
+  ASSERT_EQ(image.Width, source.Width());
+  int changed = 0;
+  for (int y = 0; y < source.Height(); ++y)
+    for (int x = 0; x < source.Width(); ++x) {
+      const std::uint8_t* p = image.At(x, y);
+      changed += RGB(p[0], p[1], p[2]) != source.GetPixel(x, y);
+    }
+  EXPECT_EQ(changed, 0) << "pixels the PNG does not hold as rendered";
   EXPECT_EQ(gif.Colors.at(std::size_t(table.BackIndex())), back);
   // The colour table's edits find them.
   EXPECT_EQ(table.RecolorListed({{back, 0x000000}, {text, 0x00FF00}}), 2u);
