@@ -11,11 +11,12 @@ namespace {
 // examples apart so that they are not run together into one paragraph.
 constexpr const char* Overview = R"(Usage: glyptika-cli COMMAND [OPTION]... [ARGUMENT]...
   or:  glyptika-cli --help | --version
-Turn text, set in an installed font, into GIF images for web pages.
+Turn text, set in an installed font, into GIF or PNG images for web pages.
 
 Commands:
   fonts [FACE]            list the installed faces, or the styles of FACE
-  render OPTION...        render text and save it as GIF files or an HTML page
+  render OPTION...        render text and save it as GIF or PNG files or an
+                          HTML page
   inspect FILE            print what a GIF or PNG file holds
   help [COMMAND|all]      print the help of a command, or of all of them
 
@@ -68,16 +69,18 @@ shell takes it and the rest of the line as a comment.
 
 constexpr const char* RenderEnd = R"(
 An output's folder is made when it does not exist. A --out name must end in
-.gif (or have no extension, and get it). An output that names a folder (DIR,
-DIR/, .) is refused. An existing file is replaced only when its new content is
-complete, and no file appears under its final name before its content is
-whole. A page whose img_char/ cannot be made or used is not written. A line
-whose file name cannot be made (its text holds "/", the name is too long, the
-folder cannot be written) is reported and the other lines are saved.
+.gif or .png (or have no extension, and get .gif). An output that names a
+folder (DIR, DIR/, .) is refused. An existing file is replaced only when its
+new content is complete, and no file appears under its final name before its
+content is whole. A page whose img_char/ cannot be made or used is not
+written. A line whose file name cannot be made (its text holds "/", the name
+is too long, the folder cannot be written) is reported and the other lines are
+saved.
 
 Limits: a rendering has at most 2^25 pixels (8192 x 4096, say); with --out it
 is at most 65535 pixels wide and high, as a GIF is. Both are checked after
-measuring, before any image is made.
+measuring, before any image is made; with --scale, for the larger rendering
+too, before any file is written.
 
 Examples:
   glyptika-cli render --text "Hello World" --out hello.gif
@@ -87,6 +90,9 @@ Examples:
 
   glyptika-cli render --fill caps --lines caps --mask 'letter_%s.gif' \
       --transparent
+
+  glyptika-cli render --text "Hello World" --out hello.png --transparent \
+      --scale 2
 
 Exit status: 0 done; 2 bad arguments, unreadable text, a face that is not
 installed, or an output that cannot be written.

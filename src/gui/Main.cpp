@@ -45,8 +45,8 @@ private:
 
 constexpr const char* Help = R"(Usage: glyptika [OPTION]...
 Opens the main window of Glyptika, which turns text, set in any installed
-font, into GIF images for web pages: one image of the whole text, one image
-per line, or an HTML page of one small image per character.
+font, into GIF or PNG images for web pages: one image of the whole text, one
+image per line, or an HTML page of one small image per character.
 
 Options:
   -h, --help       display this help and exit

@@ -197,11 +197,12 @@ def rendered_man_page(page):
 class ManPages(unittest.TestCase):
     # A page and what it must tell a reader: every option a user types.
     PAGES = [
-        ("glyptika", "turn text into GIF images", ["--help", "--version", "glyptika-cli(1)"]),
-        ("glyptika-cli", "turn text into GIF images",
+        ("glyptika", "turn text into GIF and PNG images", ["--help", "--version", "glyptika-cli(1)"]),
+        ("glyptika-cli", "turn text into GIF and PNG images",
          ["fonts", "render", "inspect", "--text", "--text-file", "--fill", "--font", "--style",
           "--size", "--color", "--background", "--shadow", "--align", "--width", "--recolor",
-          "--transparent", "--out", "--lines", "--mask", "--html", "--indices", "glyptika(1)"]),
+          "--transparent", "--out", "--lines", "--mask", "--html", "--indices", "--format",
+          "--scale", "glyptika(1)"]),
     ]
 
     def test_pages_typeset_without_warnings(self):
