@@ -266,10 +266,7 @@ bool WritePage(const TColorTable& table, const TExportChoices& choices, const st
   TRefusals refusals;
   TSaveResult result;
   try {
-    result = Refusing([&] {
-      CheckPageAllowed(table.Source());
-      return SavePage(table, choices, file, refusals.Hooks());
-    });
+    result = Refusing([&] { return SavePage(table, choices, file, refusals.Hooks()); });
   } catch (const std::system_error& e) {
     CannotWrite(page, e);
   }

@@ -9,6 +9,71 @@
 #include <cstring>
 #include <unordered_map>
 
+namespace {
+
+// The rows of a cut, one at a time, blue, green, red: the line drawn alone,
+// or the part of the preview under the rectangle with the background
+// outside. A save of the whole rendering copies no more than a row of it.
+class TCutRows {
+public:
+  // Rect of Image, Outside beyond its edges.
+  TCutRows(const TBitmap& Image, const TRect& Rect, TColor Outside)
+      : FRect(Rect), FBack(Outside), FImage(&Image) {
+    FRow.resize(std::size_t(std::max(FRect.Width(), 0)) * 3);
+  }
+  TCutRows(const TExportSource& Source, const TImageCut& Cut)
+      : FRect(Cut.Rect), FBack(Source.BackColor) {
+    if (Cut.Line) {
+      if (!Source.DrawLine) throw EExportError("The rendering gives no way to draw a line.");
+      FDrawn = TBitmap(FRect.Width(), FRect.Height());
+      Source.DrawLine(*Cut.Line, FDrawn, FRect.Left, FRect.Top);
+      FImage = &FDrawn;
+      FRect = {0, 0, FDrawn.Width(), FDrawn.Height()};
+    } else {
+      FImage = Source.Preview;
+    }
+    FRow.resize(std::size_t(std::max(FRect.Width(), 0)) * 3);
+  }
+  int Width() const { return FRect.Width(); }
+  int Height() const { return FRect.Height(); }
+  TColor Back() const { return FBack; }
+
+  const std::uint8_t* Row(int Y) {
+    const int y = FRect.Top + Y;
+    const int left = std::max(FRect.Left, 0);
+    const int right = FImage ? std::min(FRect.Right, FImage->Width()) : left;
+    const bool inside = FImage && y >= 0 && y < FImage->Height();
+    if (inside && left == FRect.Left && right == FRect.Right)
+      return FImage->ScanLine(y) + std::size_t(left) * 3;
+    for (std::size_t x = 0; x < FRow.size(); x += 3) {
+      FRow[x] = GetBValue(FBack);
+      FRow[x + 1] = GetGValue(FBack);
+      FRow[x + 2] = GetRValue(FBack);
+    }
+    if (inside && left < right)
+      std::memcpy(FRow.data() + std::size_t(left - FRect.Left) * 3,
+                  FImage->ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
+    return FRow.data();
+  }
+
+private:
+  TRect FRect;
+  TColor FBack;
+  TBitmap FDrawn;
+  const TBitmap* FImage = nullptr;
+  std::vector<std::uint8_t> FRow;
+};
+
+// All the rows of a cut, as a bitmap of its own.
+TBitmap Copied(TCutRows& Rows) {
+  TBitmap image(Rows.Width(), Rows.Height());
+  for (int y = 0; y < Rows.Height(); ++y)
+    std::memcpy(image.ScanLine(y), Rows.Row(y), std::size_t(Rows.Width()) * 3);
+  return image;
+}
+
+} // namespace
+
 void TColorTable::Prepare(TExportSource Source, std::function<void()> OnProcessMessages) {
   FGif.reset();
   FDrawn.clear();
@@ -120,16 +185,8 @@ TTextSize TColorTable::MeasureText(std::string_view Text) const {
 
 std::unique_ptr<TGif> TColorTable::CutImage(const TRect& Rect) const {
   if (!FGif) throw EExportError("The colour table has no image: nothing was prepared.");
-  const TBitmap& image = FGif->GetBitmap(0);
-  TBitmap cut(Rect.Width(), Rect.Height());
-  cut.Fill(0xFFFFFF);
-  // The part of Rect inside the image, copied row by row.
-  const int left = std::max(Rect.Left, 0), right = std::min(Rect.Right, image.Width());
-  const int top = std::max(Rect.Top, 0), bottom = std::min(Rect.Bottom, image.Height());
-  for (int y = top; y < bottom && left < right; ++y)
-    std::memcpy(cut.ScanLine(y - Rect.Top) + std::size_t(left - Rect.Left) * 3,
-                image.ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
-  return Indexed(cut);
+  TCutRows rows(FGif->GetBitmap(0), Rect, 0xFFFFFF);
+  return Indexed(Copied(rows));
 }
 
 std::unique_ptr<TGif> TColorTable::LineImage(const TRect& Rect, std::size_t Index) const {
@@ -175,23 +232,36 @@ std::size_t TColorTable::EntryOf(TColor C) const {
 
 namespace {
 
-// Applies Map to every pixel, once per distinct colour.
+// Map, worked out once per distinct colour: a run of one colour costs a compare.
+template <typename Map> class TColorMemo {
+public:
+  explicit TColorMemo(Map M) : FMap(std::move(M)) {}
+  TColor operator()(TColor C) {
+    if (C != FLast) {
+      auto [at, added] = FMapped.try_emplace(C, 0);
+      if (added) at->second = FMap(C);
+      FLast = C;
+      FLastMapped = at->second;
+    }
+    return FLastMapped;
+  }
+
+private:
+  Map FMap;
+  std::unordered_map<TColor, TColor> FMapped;
+  TColor FLast = clInvalid, FLastMapped = clInvalid;
+};
+
+// Applies Map to every pixel.
 template <typename Map> void MapColors(TBitmap& Image, Map map) {
-  std::unordered_map<TColor, TColor> mapped;
-  TColor last = clInvalid, lastMapped = clInvalid;
+  TColorMemo memo(std::move(map));
   for (int y = 0; y < Image.Height(); ++y) {
     std::uint8_t* p = Image.ScanLine(y);
     for (int x = 0; x < Image.Width(); ++x, p += 3) {
-      const TColor c = RGB(p[2], p[1], p[0]);
-      if (c != last) {
-        auto [at, added] = mapped.try_emplace(c, 0);
-        if (added) at->second = map(c);
-        last = c;
-        lastMapped = at->second;
-      }
-      p[0] = GetBValue(lastMapped);
-      p[1] = GetGValue(lastMapped);
-      p[2] = GetRValue(lastMapped);
+      const TColor mapped = memo(RGB(p[2], p[1], p[0]));
+      p[0] = GetBValue(mapped);
+      p[1] = GetGValue(mapped);
+      p[2] = GetRValue(mapped);
     }
   }
 }
@@ -203,33 +273,14 @@ void TColorTable::ApplyEdits(TBitmap& Image) const {
   MapColors(Image, [&](TColor c) { return table.Colors[EntryOf(c)]; });
 }
 
-TBitmap TColorTable::Pixels(const TExportSource& Source, const TImageCut& Cut) {
-  TBitmap image(Cut.Rect.Width(), Cut.Rect.Height());
-  if (Cut.Line) {
-    if (!Source.DrawLine) throw EExportError("The rendering gives no way to draw a line.");
-    Source.DrawLine(*Cut.Line, image, Cut.Rect.Left, Cut.Rect.Top);
-    return image;
-  }
-  image.Fill(Source.BackColor);
-  if (!Source.Preview) return image;
-  const TBitmap& whole = *Source.Preview;
-  const TRect& r = Cut.Rect;
-  const int left = std::max(r.Left, 0), right = std::min(r.Right, whole.Width());
-  const int top = std::max(r.Top, 0), bottom = std::min(r.Bottom, whole.Height());
-  for (int y = top; y < bottom && left < right; ++y)
-    std::memcpy(image.ScanLine(y - r.Top) + std::size_t(left - r.Left) * 3,
-                whole.ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
-  return image;
-}
-
 TRect TColorTable::InkBox(const TExportSource& Source, const TImageCut& Cut) const {
-  const TBitmap pixels = Pixels(Source, Cut);
+  TCutRows rows(Source, Cut);
   const std::uint8_t b = GetBValue(Source.BackColor), g = GetGValue(Source.BackColor),
                      r = GetRValue(Source.BackColor);
   TRect box{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
-  for (int y = 0; y < pixels.Height(); ++y) {
-    const std::uint8_t* p = pixels.ScanLine(y);
-    for (int x = 0; x < pixels.Width(); ++x, p += 3)
+  for (int y = 0; y < rows.Height(); ++y) {
+    const std::uint8_t* p = rows.Row(y);
+    for (int x = 0; x < rows.Width(); ++x, p += 3)
       if (p[0] != b || p[1] != g || p[2] != r) {
         box = {std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x + 1),
                std::max(box.Bottom, y + 1)};
@@ -263,7 +314,8 @@ std::vector<std::uint8_t> TColorTable::ImageFile(const TExportSource& Source, co
   // (edges over edges): the edits move the colours the table lists.
   std::unique_ptr<TGif> g;
   {
-    TBitmap pixels = Pixels(Source, Cut);
+    TCutRows rows(Source, Cut);
+    TBitmap pixels = Copied(rows);
     MapColors(pixels, [this](TColor c) { return Edited(c, true); });
     g = Indexed(pixels);
   }
@@ -311,54 +363,6 @@ TColor FarBackground(TColor Back, const TRenderColors& Colors) {
   }
   return RGB(far(GetRValue(Back), 0), far(GetGValue(Back), 0), far(GetBValue(Back), 0));
 }
-
-// The rows of a cut, one at a time, blue, green, red: the line drawn alone,
-// or the part of the preview under the rectangle with the background
-// outside. A save of the whole rendering copies no more than a row of it.
-class TCutRows {
-public:
-  TCutRows(const TExportSource& Source, const TImageCut& Cut)
-      : FRect(Cut.Rect), FBack(Source.BackColor) {
-    if (Cut.Line) {
-      if (!Source.DrawLine) throw EExportError("The rendering gives no way to draw a line.");
-      FDrawn = TBitmap(FRect.Width(), FRect.Height());
-      Source.DrawLine(*Cut.Line, FDrawn, FRect.Left, FRect.Top);
-      FImage = &FDrawn;
-      FRect = {0, 0, FDrawn.Width(), FDrawn.Height()};
-    } else {
-      FImage = Source.Preview;
-    }
-    FRow.resize(std::size_t(std::max(FRect.Width(), 0)) * 3);
-  }
-  int Width() const { return FRect.Width(); }
-  int Height() const { return FRect.Height(); }
-  TColor Back() const { return FBack; }
-
-  const std::uint8_t* Row(int Y) {
-    const int y = FRect.Top + Y;
-    const int left = std::max(FRect.Left, 0);
-    const int right = FImage ? std::min(FRect.Right, FImage->Width()) : left;
-    const bool inside = FImage && y >= 0 && y < FImage->Height();
-    if (inside && left == FRect.Left && right == FRect.Right)
-      return FImage->ScanLine(y) + std::size_t(left) * 3;
-    for (std::size_t x = 0; x < FRow.size(); x += 3) {
-      FRow[x] = GetBValue(FBack);
-      FRow[x + 1] = GetGValue(FBack);
-      FRow[x + 2] = GetRValue(FBack);
-    }
-    if (inside && left < right)
-      std::memcpy(FRow.data() + std::size_t(left - FRect.Left) * 3,
-                  FImage->ScanLine(y) + std::size_t(left) * 3, std::size_t(right - left) * 3);
-    return FRow.data();
-  }
-
-private:
-  TRect FRect;
-  TColor FBack;
-  TBitmap FDrawn;
-  const TBitmap* FImage = nullptr;
-  std::vector<std::uint8_t> FRow;
-};
 
 // Every pixel is its ink over the background: P = K + (1 - a) * B, the same K
 // and a over both. Two backgrounds give a, and K / a is the ink's own colour.
@@ -439,22 +443,15 @@ TRgbaImage TColorTable::PngPixels(const TExportSource& Source, const TImageCut& 
   } else {
     TCutRows rows(*Drawn(Source, colors), Cut);
     image = TRgbaImage(rows.Width(), rows.Height());
-    std::unordered_map<TColor, TColor> edited;
-    TColor last = clInvalid, lastEdited = clInvalid;
+    TColorMemo edited([this](TColor c) { return Edited(c, false); });
     for (int y = 0; y < rows.Height(); ++y) {
       const std::uint8_t* p = rows.Row(y);
       std::uint8_t* q = image.At(0, y);
       for (int x = 0; x < rows.Width(); ++x, p += 3, q += 4) {
-        const TColor c = RGB(p[2], p[1], p[0]);
-        if (c != last) {
-          auto [at, added] = edited.try_emplace(c, 0);
-          if (added) at->second = Edited(c, false);
-          last = c;
-          lastEdited = at->second;
-        }
-        q[0] = GetRValue(lastEdited);
-        q[1] = GetGValue(lastEdited);
-        q[2] = GetBValue(lastEdited);
+        const TColor c = edited(RGB(p[2], p[1], p[0]));
+        q[0] = GetRValue(c);
+        q[1] = GetGValue(c);
+        q[2] = GetBValue(c);
         q[3] = 255;
       }
     }

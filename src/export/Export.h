@@ -255,8 +255,6 @@ public:
   std::unique_ptr<TGif> LineImage(const TRect& Rect, std::size_t Index) const;
 
 private:
-  // The pixels of Cut in Source, background outside.
-  static TBitmap Pixels(const TExportSource& Source, const TImageCut& Cut);
   std::unique_ptr<TGif> Indexed(const TBitmap& Image) const;
   // The entry a pixel of the rendering's colours was listed under.
   std::size_t EntryOf(TColor C) const;

@@ -439,3 +439,21 @@ std::string BuildPage(const TPageLayout& Layout, const std::vector<std::string>&
   line("</body></html>");
   return page;
 }
+
+const char* ImageExtension(TImageFormat Format) {
+  return Format == TImageFormat::Png ? "png" : "gif";
+}
+
+std::string ScaledName(const std::string& Name, int Scale) {
+  if (Scale == 1) return Name;
+  const std::size_t slash = Name.rfind('/');
+  const std::size_t dot = Name.rfind('.');
+  std::string mark = std::to_string(Scale);
+  mark.insert(mark.begin(), '@');
+  mark += 'x';
+  // A leading dot names a hidden file, not an extension.
+  if (dot == std::string::npos || dot == (slash == std::string::npos ? 0 : slash + 1) ||
+      (slash != std::string::npos && dot < slash))
+    return Name + mark;
+  return Name.substr(0, dot) + mark + Name.substr(dot);
+}

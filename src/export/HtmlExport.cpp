@@ -29,10 +29,7 @@ struct TCharCuts {
 TCharCuts CharCuts(const TExportSource& Source, const std::vector<std::string>& Lines,
                    bool NameAsChar) {
   TCharCuts out;
-  const auto measure = [&](std::string_view Text) {
-    if (!Source.Measure) throw EExportError("The rendering gives no way to measure text.");
-    return Source.Measure(Text);
-  };
+  const auto measure = [&](std::string_view Text) { return MeasureIn(Source, Text); };
   const int sw = Source.SurfaceWidth;
   std::unordered_map<std::string, int> known;
   int y = Source.TextTop;

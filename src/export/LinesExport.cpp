@@ -103,24 +103,6 @@ TImageWriter::~TImageWriter() {
   }
 }
 
-const char* ImageExtension(TImageFormat Format) {
-  return Format == TImageFormat::Png ? "png" : "gif";
-}
-
-std::string ScaledName(const std::string& Name, int Scale) {
-  if (Scale == 1) return Name;
-  const std::size_t slash = Name.rfind('/');
-  const std::size_t dot = Name.rfind('.');
-  std::string mark = std::to_string(Scale);
-  mark.insert(mark.begin(), '@');
-  mark += 'x';
-  // A leading dot names a hidden file, not an extension.
-  if (dot == std::string::npos || dot == (slash == std::string::npos ? 0 : slash + 1) ||
-      (slash != std::string::npos && dot < slash))
-    return Name + mark;
-  return Name.substr(0, dot) + mark + Name.substr(dot);
-}
-
 TSaveResult SaveSolid(const TColorTable& Table, const TExportChoices& Choices,
                       const std::string& FileName, const TSaveHooks& Hooks) {
   TSaveResult result;
@@ -169,17 +151,17 @@ struct TLineCut {
   TImageCut Cut;
 };
 
-std::vector<TLineCut> LineCuts(const TColorTable& Table, const TExportSource& Source) {
+std::vector<TLineCut> LineCuts(const TExportSource& Source) {
   std::vector<TLineCut> cuts;
   const int sw = Source.SurfaceWidth;
   int y = Source.TextTop;
   for (std::size_t index = 0; index < Source.Lines.size(); ++index) {
     const std::string& line = Source.Lines[index];
     if (line.empty()) {
-      y += Source.Measure ? Source.Measure("W").Height : Table.MeasureText("W").Height;
+      y += MeasureIn(Source, "W").Height;
       continue;
     }
-    const TTextSize size = Source.Measure ? Source.Measure(line) : Table.MeasureText(line);
+    const TTextSize size = MeasureIn(Source, line);
     TRect rect{0, y, sw, y + size.Height};
     if (Source.WidthMode == TWidthMode::ToString) {
       rect.Left = LineStart(Source.Align, sw, size.Width);
@@ -220,12 +202,12 @@ TSaveResult SaveLines(const TColorTable& Table, const TExportChoices& Choices,
   const std::string folder = WithTrailingSlash(Folder);
   const int scale = Choices.Scale;
 
-  const std::vector<TLineCut> cuts = LineCuts(Table, Table.Source());
+  const std::vector<TLineCut> cuts = LineCuts(Table.Source());
   std::shared_ptr<const TExportSource> larger;
   std::vector<TLineCut> largerCuts;
   if (scale > 1) {
     larger = Table.SourceAt(scale);
-    largerCuts = LineCuts(Table, *larger);
+    largerCuts = LineCuts(*larger);
   }
   const int total = int(cuts.size()) * (scale > 1 ? 2 : 1);
   int done = 0;

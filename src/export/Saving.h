@@ -43,6 +43,12 @@ private:
   TAtomicBatch FBatch;
 };
 
+// Text measured in Source, as it was drawn there.
+inline TTextSize MeasureIn(const TExportSource& Source, std::string_view Text) {
+  if (!Source.Measure) throw EExportError("The rendering gives no way to measure text.");
+  return Source.Measure(Text);
+}
+
 // The cut of the rendering drawn Scale times larger (Large) that stands for
 // Cut1 of the 1x one: Scale times Cut1's size, so that a page showing it at
 // Cut1's size shows it unstretched, placed so that its ink lies where Cut1's
