@@ -24,26 +24,27 @@ struct TSaveCase {
   TColor Back = 0xFFFFFF;                         // of the rendering made transparent
 };
 
-struct TRenderColorsCase {
-  TColor Back, Text;
-};
+TRenderSettings DejaVu(std::vector<std::string> Lines, double Size) {
+  TRenderSettings s;
+  s.FaceName = "DejaVu Sans";
+  s.Size = Size;
+  s.KeepOverhangs = true;
+  s.Lines = std::move(Lines);
+  return s;
+}
 
 // Every file a save wrote, by its name below the folder.
 using TImages = std::map<std::string, TRgbaImage>;
 
 TImages Save(const TSaveCase& Case, TImageFormat Format, bool Transparent, TColor Back,
              TColor Text) {
-  TRenderSettings s;
-  s.FaceName = "DejaVu Sans";
-  s.Size = 21;
+  TRenderSettings s = DejaVu({"Hag", "", "\xC3\x84pfel!"}, 21); // Äpfel!
   s.Italic = true;
-  s.Lines = {"Hag", "", "\xC3\x84pfel!"}; // Äpfel!
   s.BackColor = Back;
   s.TextColor = Text;
   s.ShadowColor = 0x30A0E0;
   s.Shadow = Case.Shadow;
   s.ShadowDistance = 2;
-  s.KeepOverhangs = true;
   const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(s, 96);
   TColorTable table;
   table.Prepare(ExportSourceOf(*rendering));
@@ -170,12 +171,8 @@ std::size_t InkPixels(const TBitmap& Image) {
 // Where the larger face's metrics make a line longer than twice its 1x
 // length, its 2x image grows rather than lose the ink.
 TEST(PngExport, TwoXImagesKeepAllTheInkOfTheirLine) {
-  TRenderSettings s;
-  s.FaceName = "DejaVu Sans";
-  s.Size = 20;
+  TRenderSettings s = DejaVu({"Caf\xC3\xA9 & Bar", "Home"}, 20);
   s.WidthMode = TWidthMode::ToString;
-  s.KeepOverhangs = true;
-  s.Lines = {"Caf\xC3\xA9 & Bar", "Home"};
   const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(s, 96);
   TColorTable table;
   table.Prepare(ExportSourceOf(*rendering));
@@ -203,11 +200,8 @@ TEST(PngExport, TwoXImagesKeepAllTheInkOfTheirLine) {
 // The dialog's preview shows what a transparent PNG holds: the text's own
 // colour with its coverage as alpha, where a GIF's preview has none.
 TEST(PngExport, ThePreviewOfATransparentPngIsTheTextsCoverage) {
-  TRenderSettings s;
-  s.FaceName = "DejaVu Sans";
-  s.Size = 21;
+  TRenderSettings s = DejaVu({"Hag"}, 21);
   s.TextColor = 0x2020C0;
-  s.Lines = {"Hag"};
   const std::optional<TRenderResult> rendering = TTextRasteriser().RenderText(s, 96);
   TCTable table;
   table.Prepare(ExportSourceOf(*rendering));
